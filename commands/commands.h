@@ -1,0 +1,25 @@
+#pragma once
+// The button commands. They reach the window only through CommandHost, so their logic runs
+// (and is tested) without a window.
+
+#include <string>
+#include <string_view>
+
+namespace kavo {
+
+class CommandHost {
+public:
+    // The whole text of the text box.
+    virtual std::u16string Text() = 0;
+    // Replaces the whole text of the text box as one edit the user can undo.
+    virtual void ReplaceText(std::u16string_view text) = 0;
+
+protected:
+    ~CommandHost() = default;
+};
+
+// "Вземи": puts the second site's media address for the page address in the box into the box,
+// or empties it when the text is no page address. Any failure ends the command silently.
+void GetLink(CommandHost& host) noexcept;
+
+}  // namespace kavo
