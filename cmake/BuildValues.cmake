@@ -9,3 +9,33 @@ foreach(var KAVO_SITE_ONE_DOMAIN KAVO_SITE_TWO_DOMAIN KAVO_SITE_ONE_MEDIA_HOST K
     message(FATAL_ERROR "${var} must be a plain host name (letters, digits, '-', '.'), not \"${${var}}\"")
   endif()
 endforeach()
+
+set(KAVO_AUTHOR_NAME "Екипът на Kavo" CACHE STRING "Author credit in the About box and the version resource")
+set(KAVO_AUTHOR_HOME_PAGE "http://kavo.example/" CACHE STRING "Author's web address in the About box")
+if(KAVO_AUTHOR_NAME STREQUAL "")
+  message(FATAL_ERROR "KAVO_AUTHOR_NAME must not be empty")
+endif()
+if(NOT KAVO_AUTHOR_HOME_PAGE MATCHES "^https?://[^ \t\r\n\"\\\\]+$")
+  message(FATAL_ERROR "KAVO_AUTHOR_HOME_PAGE must be an http or https address, not \"${KAVO_AUTHOR_HOME_PAGE}\"")
+endif()
+if(KAVO_AUTHOR_NAME MATCHES "[\r\n]")
+  message(FATAL_ERROR "KAVO_AUTHOR_NAME must be one line")
+endif()
+
+# The author name as a C++ string literal body and as a resource-script string body.
+string(REPLACE "\\" "\\\\" KAVO_AUTHOR_NAME_CXX "${KAVO_AUTHOR_NAME}")
+string(REPLACE "\"" "\\\"" KAVO_AUTHOR_NAME_CXX "${KAVO_AUTHOR_NAME_CXX}")
+string(REPLACE "\\" "\\\\" KAVO_AUTHOR_NAME_RC "${KAVO_AUTHOR_NAME}")
+string(REPLACE "\"" "\"\"" KAVO_AUTHOR_NAME_RC "${KAVO_AUTHOR_NAME_RC}")
+
+# "1.02.0009": the version as the version resource's strings show it (minor two digits, build four).
+function(kavo_zero_pad value width out)
+  set(padded "0000${value}")
+  string(LENGTH "${padded}" length)
+  math(EXPR start "${length} - ${width}")
+  string(SUBSTRING "${padded}" ${start} ${width} padded)
+  set(${out} "${padded}" PARENT_SCOPE)
+endfunction()
+kavo_zero_pad(${PROJECT_VERSION_MINOR} 2 minor)
+kavo_zero_pad(${PROJECT_VERSION_TWEAK} 4 build)
+set(KAVO_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${minor}.${build}")

@@ -1,10 +1,11 @@
-# Cross-compiles for 64-bit Windows with Debian's mingw-w64 (win32 thread model, so no winpthread DLL).
+# Cross-compiles for 64-bit Windows with Debian's mingw-w64. The posix thread model gives
+# GoogleTest its std::mutex; linking statically keeps winpthread out of the DLL list.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc)
-set(CMAKE_CXX_COMPILER ${triple}-g++)
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})

@@ -8,13 +8,13 @@
 namespace kavo {
 
 class CommandHost {
-public:
+  public:
     // The whole text of the text box.
     virtual std::u16string Text() = 0;
     // Replaces the whole text of the text box as one edit the user can undo.
     virtual void ReplaceText(std::u16string_view text) = 0;
 
-protected:
+  protected:
     ~CommandHost() = default;
 };
 

@@ -14,7 +14,7 @@ namespace {
 
 // Records what a command does to the window; can be told to fail at one step.
 class FakeHost final : public CommandHost {
-public:
+  public:
     std::u16string text;
     std::vector<std::u16string> replaced;
     bool failText = false, failReplace = false;
@@ -48,10 +48,9 @@ TEST(GetLink, PutsTheSecondSitesMediaAddressForEitherSite) {
 }
 
 TEST(GetLink, EmptiesTheBoxForAnythingElse) {
-    for (const std::u16string& text :
-         {std::u16string(u""), std::u16string(u"hello"),
-          Page(u"http://", SiteOneDomain, u"k3x9q2w7 "),
-          BuildMediaLink(SiteTwoMediaHost, u"k3x9q2w7")}) {
+    for (const std::u16string& text : {std::u16string(u""), std::u16string(u"hello"),
+                                       Page(u"http://", SiteOneDomain, u"k3x9q2w7 "),
+                                       BuildMediaLink(SiteTwoMediaHost, u"k3x9q2w7")}) {
         FakeHost host;
         host.text = text;
         GetLink(host);

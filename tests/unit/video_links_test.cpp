@@ -54,8 +54,8 @@ TEST(IsVideoPageLink, RejectsNearMisses) {
 }
 
 TEST(IsVideoPageLink, IdentifierUnitsAreNeverExamined) {
-    const std::u16string ids[] = {u"ab/cd?ef", u"  a  b  ", u"видеоКл", u"a\U0001F600bcde", u"\"<>|%00\"",
-                                  u"\0\0\0\0\0\0\0\0"};
+    const std::u16string ids[] = {u"ab/cd?ef",        u"  a  b  ",   u"видеоКл",
+                                  u"a\U0001F600bcde", u"\"<>|%00\"", u"\0\0\0\0\0\0\0\0"};
     for (const auto& prefix : kPrefixes) {
         for (const auto& id : ids) {
             const std::u16string text = prefix + std::u16string(id.data(), 8);

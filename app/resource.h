@@ -1,0 +1,14 @@
+#pragma once
+// Resource and control identifiers, shared by the resource script, the program and its test driver.
+
+#define IDI_KAVO 1
+#define IDR_SKIN_1X 101
+#define IDR_SKIN_2X 102
+
+// Control IDs stay clear of IDOK (1) and IDCANCEL (2): the dialog manager sends those for Enter
+// and Escape, and neither key may run a command here.
+#define IDC_TEXT1 1001
+#define IDC_COMMAND1 1002
+#define IDC_COMMAND2 1003
+#define IDC_COMMAND3 1004
+#define IDC_LABEL3 1005

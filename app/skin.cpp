@@ -1,0 +1,64 @@
+#include "skin.h"
+
+#include <wincodec.h>
+
+namespace kavo {
+
+UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10));
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    auto* bytes = static_cast<BYTE*>(loaded ? LockResource(loaded) : nullptr);
+    if (!bytes || width <= 0 || height <= 0) return nullptr;
+
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICBitmapScaler> scaler;
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory, factory.put_void())) ||
+        FAILED(factory->CreateStream(stream.put())) ||
+        FAILED(stream->InitializeFromMemory(bytes, SizeofResource(instance, found))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
+                                                WICDecodeMetadataCacheOnDemand, decoder.put())) ||
+        FAILED(decoder->GetFrame(0, frame.put()))) {
+        return nullptr;
+    }
+
+    UINT w = 0, h = 0;
+    if (FAILED(frame->GetSize(&w, &h))) return nullptr;
+    const auto width_u = static_cast<UINT>(width), height_u = static_cast<UINT>(height);
+    IWICBitmapSource* source = frame.get();
+    if (w != width_u || h != height_u) {
+        if (FAILED(factory->CreateBitmapScaler(scaler.put())) ||
+            FAILED(scaler->Initialize(frame.get(), width_u, height_u,
+                                      WICBitmapInterpolationModeFant))) {
+            return nullptr;
+        }
+        source = scaler.get();
+    }
+    if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+        FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                                     nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
+        return nullptr;
+    }
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as WIC writes rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const UINT stride = width_u * 4;
+    if (!bitmap || FAILED(converter->CopyPixels(nullptr, stride, stride * height_u,
+                                                static_cast<BYTE*>(bits)))) {
+        return nullptr;
+    }
+    return bitmap;
+}
+
+}  // namespace kavo

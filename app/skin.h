@@ -1,0 +1,13 @@
+#pragma once
+// The window's background picture, decoded from the JPEG embedded in the executable.
+
+#include "win32_handles.h"
+
+namespace kavo {
+
+// A 32-bit DIB of exactly width x height from JPEG resource resourceId, scaled smoothly when the
+// picture is of another size. Null when the picture cannot be had; the caller then paints a plain
+// panel.
+UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height);
+
+}  // namespace kavo
