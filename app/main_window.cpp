@@ -185,6 +185,9 @@ void Form1::OnCommand(int id, UINT code) {
     // cancel button.
     if (code != BN_CLICKED) return;
     switch (id) {
+        case IDC_COMMAND1:
+            Download(host_);
+            break;
         case IDC_COMMAND2:
             GetLink(host_);
             break;

@@ -1,8 +1,30 @@
 #include "window_command_host.h"
 
+#include <shellapi.h>
+
 #include <string>
 
 namespace kavo {
+namespace {
+
+// The folder that holds kavo.exe, exactly: the wide API keeps any name, and the buffer grows for
+// long paths.
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (got == 0) return {};
+        if (got < path.size()) {
+            path.resize(got);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+}  // namespace
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
 
@@ -20,6 +42,13 @@ void WindowCommandHost::ReplaceText(std::u16string_view text) {
     const std::wstring wide(text.begin(), text.end());
     SendMessageW(text1_, EM_SETSEL, 0, -1);
     SendMessageW(text1_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void WindowCommandHost::OpenAddress(std::string_view address) {
+    const std::wstring file(address.begin(), address.end());  // ASCII: widening is exact
+    const std::wstring folder = ProgramFolder();
+    ShellExecuteW(form_, L"OPEN", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
+                  SW_SHOWNORMAL);
 }
 
 }  // namespace kavo

@@ -1,5 +1,6 @@
 #pragma once
-// The commands' view of the window: the text box's text, through Win32 messages.
+// The commands' view of the window and the desktop: the text box's text through Win32 messages,
+// and the shell.
 
 #include <windows.h>
 
@@ -15,6 +16,7 @@ class WindowCommandHost final : public CommandHost {
     }
     std::u16string Text() override;
     void ReplaceText(std::u16string_view text) override;
+    void OpenAddress(std::string_view address) override;
 
   private:
     HWND form_ = nullptr;

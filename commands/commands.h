@@ -13,6 +13,9 @@ class CommandHost {
     virtual std::u16string Text() = 0;
     // Replaces the whole text of the text box as one edit the user can undo.
     virtual void ReplaceText(std::u16string_view text) = 0;
+    // Asks the desktop shell to open an address (printable ASCII) with the user's default
+    // handler, from the program's folder; does not wait for it and reports nothing.
+    virtual void OpenAddress(std::string_view address) = 0;
 
   protected:
     ~CommandHost() = default;
@@ -21,5 +24,10 @@ class CommandHost {
 // "Вземи": puts the second site's media address for the page address in the box into the box,
 // or empties it when the text is no page address. Any failure ends the command silently.
 void GetLink(CommandHost& host) noexcept;
+
+// "Свали": hands the first site's media address for the page address in the box to the shell,
+// percent-encoded so that no identifier can break the browser's command line. The box is left
+// as it is; anything but a page address does nothing. Any failure ends the command silently.
+void Download(CommandHost& host) noexcept;
 
 }  // namespace kavo

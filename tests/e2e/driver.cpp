@@ -1,6 +1,5 @@
 // Test driver: reads Kavo's window back with Win32 calls, for the end-to-end tests.
-// Each command prints key=value lines; texts are printed as hex UTF-16 code units so that any
-// text, lone surrogates included, comes back exactly.
+// Each command prints key=value lines, texts in hex.
 
 #include <windows.h>
 
@@ -9,19 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "hex.h"
 #include "resource.h"
 
 namespace {
-
-std::string Hex(const std::wstring& text) {
-    std::string out;
-    char unit[5];
-    for (wchar_t c : text) {
-        std::snprintf(unit, sizeof(unit), "%04x", static_cast<unsigned>(c));
-        out += unit;
-    }
-    return out;
-}
 
 std::wstring TextOf(HWND hwnd) {
     // WM_GETTEXT rather than GetWindowText: the latter does not read another process's controls.

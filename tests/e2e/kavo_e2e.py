@@ -65,6 +65,8 @@ class Desktop:
     def __init__(self, width=1024, height=768):
         self.env = dict(os.environ)
         self.env.setdefault("WINEPREFIX", tempfile.gettempdir() + "/kavo-e2e-prefix")
+        # Wine reads Unix paths and arguments in the locale's encoding: make it UTF-8.
+        self.env["LC_ALL"] = "C.UTF-8"
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
@@ -155,13 +157,18 @@ class Kavo:
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
     def paste(self, text):
-        """Replaces the text box's text by a real Ctrl+A, Ctrl+V of text put on the clipboard."""
+        """Replaces the text box's text by a real Ctrl+A, Ctrl+V of text put on the clipboard.
+        Wine hands a fresh clipboard to its X side asynchronously, so a paste that came too early
+        is tried again (three times at most)."""
         with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
             f.write(text.encode("utf-16-le", "surrogatepass"))
         try:
-            assert self.desktop.driver("clip", windows_path(f.name)).get("form") is None
-            self.click(TEXT1)
-            self.keys("ctrl+a", "ctrl+v")
+            for _ in range(3):
+                assert self.desktop.driver("clip", windows_path(f.name)).get("form") is None
+                self.click(TEXT1)
+                self.keys("ctrl+a", "ctrl+v")
+                if wait_for(self.text, text, 5) == text:
+                    return
         finally:
             os.unlink(f.name)
 

@@ -17,7 +17,8 @@ class FakeHost final : public CommandHost {
   public:
     std::u16string text;
     std::vector<std::u16string> replaced;
-    bool failText = false, failReplace = false;
+    std::vector<std::string> opened;
+    bool failText = false, failReplace = false, failOpen = false;
 
     std::u16string Text() override {
         if (failText) throw std::runtime_error("text");
@@ -27,6 +28,10 @@ class FakeHost final : public CommandHost {
         if (failReplace) throw std::bad_alloc();
         replaced.emplace_back(t);
         text = t;
+    }
+    void OpenAddress(std::string_view address) override {
+        if (failOpen) throw std::runtime_error("open");
+        opened.emplace_back(address);
     }
 };
 
@@ -80,6 +85,48 @@ TEST(GetLink, FailureEndsTheCommandSilently) {
     writeFails.failReplace = true;
     GetLink(writeFails);
     EXPECT_EQ(writeFails.text, u"old");
+}
+
+std::string Ascii(const std::u16string& s) { return std::string(s.begin(), s.end()); }
+
+TEST(Download, OpensTheFirstSitesMediaAddressForEitherSiteAndKeepsTheText) {
+    const std::string expected = Ascii(BuildMediaLink(SiteOneMediaHost, u"k3x9q2w7"));
+    for (const auto& page : {Page(u"http://", SiteOneDomain, u"k3x9q2w7"),
+                             Page(u"http://www.", SiteTwoDomain, u"k3x9q2w7")}) {
+        FakeHost host;
+        host.text = page;
+        Download(host);
+        EXPECT_EQ(host.opened, std::vector<std::string>{expected});
+        EXPECT_TRUE(host.replaced.empty());
+    }
+}
+
+TEST(Download, EncodesACraftedIdentifier) {
+    FakeHost host;
+    host.text = Page(u"http://", SiteOneDomain, u"ab\"-x y1");
+    Download(host);
+    const std::string base = Ascii(BuildMediaLink(SiteOneMediaHost, u"ab"));  // ".../s/ab/ab.flv"
+    ASSERT_EQ(host.opened.size(), 1u);
+    EXPECT_EQ(host.opened[0], base.substr(0, base.size() - 4) + "%22-x%20y1.flv");
+}
+
+TEST(Download, OpensNothingForOtherTextOrOnFailure) {
+    for (const std::u16string& text : {std::u16string(u""), std::u16string(u"hello"),
+                                       BuildMediaLink(SiteTwoMediaHost, u"k3x9q2w7")}) {
+        FakeHost host;
+        host.text = text;
+        Download(host);
+        EXPECT_TRUE(host.opened.empty());
+        EXPECT_TRUE(host.replaced.empty());
+    }
+    FakeHost failing;
+    failing.text = Page(u"http://", SiteOneDomain, u"k3x9q2w7");
+    failing.failOpen = true;
+    Download(failing);  // must not throw
+    failing.failOpen = false;
+    failing.failText = true;
+    Download(failing);
+    EXPECT_TRUE(failing.opened.empty());
 }
 
 }  // namespace

@@ -1,0 +1,16 @@
+#pragma once
+// Texts cross from the test programs to Python as hex UTF-16 code units, so any text, lone
+// surrogates included, comes back exactly.
+
+#include <cstdio>
+#include <string>
+
+inline std::string Hex(const std::wstring& text) {
+    std::string out;
+    char unit[5];
+    for (wchar_t c : text) {
+        std::snprintf(unit, sizeof(unit), "%04x", static_cast<unsigned>(c));
+        out += unit;
+    }
+    return out;
+}
