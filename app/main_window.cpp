@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "form1_layout.h"
+#include "module1.h"
 #include "resource.h"
 #include "skin.h"
 
@@ -101,6 +102,13 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             OnCommand(LOWORD(wp), HIWORD(wp));
             return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+            // Any button, anywhere on the background: the form has no title bar to drag.
+            StartFormDrag(hwnd_);
+            return msg == WM_XBUTTONDOWN;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
         case WM_DPICHANGED:
@@ -123,6 +131,7 @@ bool Form1::OnCreate() {
     }
     text1_ = GetDlgItem(hwnd_, IDC_TEXT1);
     label3_ = GetDlgItem(hwnd_, IDC_LABEL3);
+    ClickOnRelease(label3_);
     lastFocus_ = text1_;
     // No limit of the box's own: the default would cut a paste at 32767 characters.
     SendMessageW(text1_, EM_SETLIMITTEXT, 0, 0);
@@ -181,8 +190,12 @@ void Form1::OnActivate(WPARAM wp) {
 }
 
 void Form1::OnCommand(int id, UINT code) {
-    // IDOK and IDCANCEL (Enter and Escape from the dialog manager) fall through: no default or
-    // cancel button.
+    // IDOK and IDCANCEL (Enter and Escape from the dialog manager) are ignored: there is no
+    // default or cancel button.
+    if (id == IDC_LABEL3 && code == STN_CLICKED) {
+        DestroyWindow(hwnd_);  // ends the program: nothing to ask, nothing to save
+        return;
+    }
     if (code != BN_CLICKED) return;
     switch (id) {
         case IDC_COMMAND1:
@@ -190,6 +203,9 @@ void Form1::OnCommand(int id, UINT code) {
             break;
         case IDC_COMMAND2:
             GetLink(host_);
+            break;
+        case IDC_COMMAND3:
+            ShowAbout(host_);
             break;
         default:
             break;

@@ -51,4 +51,10 @@ void WindowCommandHost::OpenAddress(std::string_view address) {
                   SW_SHOWNORMAL);
 }
 
+void WindowCommandHost::ShowMessage(std::u16string_view text, std::u16string_view title,
+                                    unsigned style) {
+    const std::wstring wideText(text.begin(), text.end()), wideTitle(title.begin(), title.end());
+    MessageBoxW(form_, wideText.c_str(), wideTitle.c_str(), style);
+}
+
 }  // namespace kavo

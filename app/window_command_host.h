@@ -17,6 +17,7 @@ class WindowCommandHost final : public CommandHost {
     std::u16string Text() override;
     void ReplaceText(std::u16string_view text) override;
     void OpenAddress(std::string_view address) override;
+    void ShowMessage(std::u16string_view text, std::u16string_view title, unsigned style) override;
 
   private:
     HWND form_ = nullptr;

@@ -16,6 +16,9 @@ class CommandHost {
     // Asks the desktop shell to open an address (printable ASCII) with the user's default
     // handler, from the program's folder; does not wait for it and reports nothing.
     virtual void OpenAddress(std::string_view address) = 0;
+    // Shows a modal message box owned by the window and waits until it is dismissed.
+    virtual void ShowMessage(std::u16string_view text, std::u16string_view title,
+                             unsigned style) = 0;
 
   protected:
     ~CommandHost() = default;
@@ -29,5 +32,11 @@ void GetLink(CommandHost& host) noexcept;
 // percent-encoded so that no identifier can break the browser's command line. The box is left
 // as it is; anything but a page address does nothing. Any failure ends the command silently.
 void Download(CommandHost& host) noexcept;
+
+// MB_OK | MB_ICONINFORMATION, spelled out so that this code needs no Windows header.
+inline constexpr unsigned kAboutStyle = 0x40;
+
+// "За...": the author credit and home page over two lines, titled with the name and version.
+void ShowAbout(CommandHost& host) noexcept;
 
 }  // namespace kavo

@@ -83,6 +83,7 @@ int Info(HWND form) {
     GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &thread);
     Line("focus", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0);
     Line("active", thread.hwndActive == form ? 1 : 0);
+    Line("enabled", IsWindowEnabled(form) ? 1 : 0);
 
     for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         const std::string id = std::to_string(GetDlgCtrlID(child));

@@ -139,6 +139,16 @@ class Kavo:
                                           "exstyle": int(exstyle), "text": unhex(text)}
         return info
 
+    def window(self):
+        return Rect(self.desktop.driver("info")["window"])
+
+    def drag(self, start, delta, button=1):
+        """Presses a button at start (x, y), moves by delta in steps, releases."""
+        (x, y), (dx, dy) = start, delta
+        self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3,
+                             "mousemove", x + dx // 3, y + dy // 3, "sleep", 0.2,
+                             "mousemove", x + dx, y + dy, "sleep", 0.3, "mouseup", button)
+
     def text(self):
         return unhex(self.desktop.driver("text").get("text", ""))
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "author_values.h"
 #include "site_values.h"
 #include "video_links.h"
 
@@ -28,6 +29,14 @@ class FakeHost final : public CommandHost {
         if (failReplace) throw std::bad_alloc();
         replaced.emplace_back(t);
         text = t;
+    }
+    struct Message {
+        std::u16string text, title;
+        unsigned style;
+    };
+    std::vector<Message> messages;
+    void ShowMessage(std::u16string_view t, std::u16string_view title, unsigned style) override {
+        messages.push_back({std::u16string(t), std::u16string(title), style});
     }
     void OpenAddress(std::string_view address) override {
         if (failOpen) throw std::runtime_error("open");
@@ -85,6 +94,20 @@ TEST(GetLink, FailureEndsTheCommandSilently) {
     writeFails.failReplace = true;
     GetLink(writeFails);
     EXPECT_EQ(writeFails.text, u"old");
+}
+
+TEST(ShowAbout, ShowsCreditAndHomePageOnTwoLinesWithTheVersionTitle) {
+    FakeHost host;
+    host.text = u"untouched";
+    ShowAbout(host);
+    ASSERT_EQ(host.messages.size(), 1u);
+    const auto& m = host.messages[0];
+    EXPECT_EQ(m.text, std::u16string(u"Автор: ") + std::u16string(AuthorName) + u"\r\n" +
+                          std::u16string(AuthorHomePage));
+    EXPECT_EQ(m.title, u"Kavo v.1.2");
+    EXPECT_EQ(m.style, 64u);
+    EXPECT_TRUE(host.replaced.empty());
+    EXPECT_TRUE(host.opened.empty());
 }
 
 std::string Ascii(const std::u16string& s) { return std::string(s.begin(), s.end()); }
