@@ -200,3 +200,10 @@ class KavoTestCase(unittest.TestCase):
     def setUp(self):
         self.kavo = Kavo(self.desktop)
         self.addCleanup(self.kavo.close)
+
+
+class DesktopTestCase(KavoTestCase):
+    """For tests that start kavo.exe themselves."""
+
+    def setUp(self):
+        pass

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds, and prints Kavo's benchmark table (figures, not pass or fail).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target kavo_links_bench >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target kavo kavo_bench_bare kavo_bench_launcher >/dev/null
+python3 bench/report.py
