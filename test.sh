@@ -6,5 +6,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 echo "== native: unit tests under sanitizers"
 cmake --workflow --preset native
+echo "== fuzz: the pure code under libFuzzer, bounded"
+cmake --workflow --preset fuzz
 echo "== windows: kavo.exe, unit tests and end-to-end tests under Wine"
 cmake --workflow --preset windows
