@@ -2,6 +2,7 @@
 // Each command prints key=value lines, texts in hex.
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -224,6 +225,47 @@ int wmain(int argc, wchar_t** argv) {
         return Info(form);
     }
     if (command == L"info") return Info(form);
+    if (command == L"resources") {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(form, &pid);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+        if (!process) return 2;
+        PROCESS_MEMORY_COUNTERS memory{};
+        GetProcessMemoryInfo(process, &memory, sizeof(memory));
+        Line("gdi", GetGuiResources(process, GR_GDIOBJECTS));
+        Line("user", GetGuiResources(process, GR_USEROBJECTS));
+        Line("private",
+             static_cast<long long>(memory.PagefileUsage));  // Wine leaves PrivateUsage 0
+        // The process's windows, top-level and child: a USER count that Wine does report.
+        struct Count {
+            DWORD pid;
+            long long windows;
+        } count{pid, 0};
+        EnumWindows(
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                auto* c = reinterpret_cast<Count*>(lp);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(hwnd, &owner);
+                if (owner != c->pid) return TRUE;
+                ++c->windows;
+                EnumChildWindows(
+                    hwnd,
+                    [](HWND, LPARAM inner) -> BOOL {
+                        ++*reinterpret_cast<long long*>(inner);
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&c->windows));
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&count));
+        Line("windows", count.windows);
+        CloseHandle(process);
+        return 0;
+    }
+    if (command == L"length") {
+        Line("length", SendMessageW(GetDlgItem(form, IDC_TEXT1), WM_GETTEXTLENGTH, 0, 0));
+        return 0;
+    }
     if (command == L"text") {
         Line("text", Hex(TextOf(GetDlgItem(form, IDC_TEXT1))));
         return 0;

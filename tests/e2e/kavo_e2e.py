@@ -90,9 +90,12 @@ class Desktop:
             self.xvfb.kill()
             self.xvfb.wait(10)
 
-    def xdotool(self, *args):
-        subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True,
-                       stdout=subprocess.DEVNULL)
+    def xdotool(self, *args, timeout=20):
+        try:
+            subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=timeout, check=True,
+                           stdout=subprocess.DEVNULL)
+        except subprocess.SubprocessError as e:
+            raise AssertionError(f"xdotool {' '.join(map(str, args[:12]))} ... failed: {type(e).__name__}") from None
 
     def driver(self, *args, timeout=60):
         # Output goes to a file: Wine's helper processes inherit handles, and would hold a pipe open.
