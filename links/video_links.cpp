@@ -30,7 +30,7 @@ bool IsVideoPageLink(std::u16string_view text) {
 
 VideoId VideoIdOf(std::u16string_view link) {
     const std::size_t n = link.size() < kVideoIdLength ? link.size() : kVideoIdLength;
-    return VideoId(link.substr(link.size() - n));
+    return link.substr(link.size() - n);
 }
 
 std::u16string BuildMediaLink(std::u16string_view mediaHost, std::u16string_view id) {

@@ -8,8 +8,9 @@
 
 namespace kavo {
 
-// Always 8 UTF-16 code units when taken from an accepted page address.
-using VideoId = std::u16string;
+// Always 8 UTF-16 code units when taken from an accepted page address. A view into that address:
+// building a media address then costs one allocation, not two.
+using VideoId = std::u16string_view;
 
 inline constexpr std::size_t kVideoIdLength = 8;
 
@@ -19,7 +20,7 @@ bool IsVideoPageLink(std::u16string_view text, std::u16string_view siteOneDomain
                      std::u16string_view siteTwoDomain);
 bool IsVideoPageLink(std::u16string_view text);  // with the built-in sites
 
-// The last 8 code units of link (all of it when shorter).
+// The last 8 code units of link (all of it when shorter); valid while link is.
 VideoId VideoIdOf(std::u16string_view link);
 
 // "http://" + mediaHost + "/s/" + id[0..2) + "/" + id + ".flv"; a shorter id gives what there is.

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::u16string media = kavo::BuildMediaLink(kavo::SiteOneMediaHost, id);
     const std::u16string expected = u"http://" + std::u16string(kavo::SiteOneMediaHost) + u"/s/" +
-                                    id.substr(0, 2) + u"/" + id + u".flv";
+                                    std::u16string(id.substr(0, 2)) + u"/" + std::u16string(id) +
+                                    u".flv";
     Check(media == expected);
     if (accepted) Check(!kavo::IsVideoPageLink(media));
     return 0;
