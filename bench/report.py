@@ -64,7 +64,9 @@ def main():
     for case in ("accepted", "rejected"):
         rows.append((f"address functions, {case}, ns/call", links[f"AddressFunctions/{case}"],
                      links[f"Baseline/{case}"], "3"))
-    print(f"Machine: {platform.node() and platform.machine()}, {os.cpu_count()} cores, "
+    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
+                if line.startswith("model name")), platform.machine())
+    print(f"Machine: {cpu}, {os.cpu_count()} cores, "
           f"{platform.platform()}; {RUNS} alternating runs each under "
           f"{subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()}")
     print()

@@ -15,4 +15,5 @@ if [[ $compiler == *mingw32* ]]; then
   done < <("$compiler" -E -x c++ -v - </dev/null 2>&1 |
            sed -n '/#include <...> search starts here:/,/End of search list./p' | sed -n 's/^ //p')
 fi
-clang-tidy --quiet -p "$build" "${args[@]}" "$@"
+# One file a process, as many at once as there are cores.
+printf '%s\0' "$@" | xargs -0 -n 1 -P "$(nproc)" clang-tidy --quiet -p "$build" "${args[@]}"
