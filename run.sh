@@ -15,14 +15,27 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 echo "No DISPLAY: running Kavo on a private Xvfb display."
-exec 8< <(Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>&1 2>/dev/null)
+display_file=$(mktemp)
+info_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb=$!
-read -r -t 20 display <&8
-export DISPLAY=":$display"
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$display_file")"
 "$wine_run" "$exe" >/dev/null 2>&1 &
 kavo=$!
-trap 'kill "$kavo" 2>/dev/null; wait "$kavo" 2>/dev/null; wineserver -k 2>/dev/null; kill "$xvfb" 2>/dev/null' EXIT
-geometry=$("$wine_run" build/windows/tests/e2e/kavo_test_driver.exe wait | sed -n 's/^window=//p' | tr -d '\r')
+cleanup() {
+  set +e  # a killed process's status must not cut the cleanup short
+  kill -KILL "$kavo" 2>/dev/null
+  wait "$kavo" 2>/dev/null
+  wineserver -k 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+  rm -f "$display_file" "$info_file"
+}
+trap cleanup EXIT
+# To a file, not a pipe: a Wine server started by the driver would hold a pipe open.
+"$wine_run" build/windows/tests/e2e/kavo_test_driver.exe wait >"$info_file"
+geometry=$(sed -n 's/^window=//p' "$info_file" | tr -d '\r')
 IFS=, read -r left top right bottom <<<"$geometry"
 shot=${KAVO_SCREENSHOT:-$PWD/build/kavo-window.png}
 import -window root -crop "$((right - left))x$((bottom - top))+$left+$top" +repage "$shot"
