@@ -72,7 +72,6 @@ int Info(HWND form) {
     GetClientRect(form, &r);
     Line("client", Rect(r));
     Line("style", static_cast<long long>(GetWindowLongPtrW(form, GWL_STYLE)));
-    Line("exstyle", static_cast<long long>(GetWindowLongPtrW(form, GWL_EXSTYLE)));
     Line("title", Hex(TextOf(form)));
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
@@ -83,15 +82,13 @@ int Info(HWND form) {
     thread.cbSize = sizeof(thread);
     GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &thread);
     Line("focus", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0);
-    Line("active", thread.hwndActive == form ? 1 : 0);
     Line("enabled", IsWindowEnabled(form) ? 1 : 0);
 
     for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         const std::string id = std::to_string(GetDlgCtrlID(child));
         GetWindowRect(child, &r);
-        std::printf("control=%s %s %s %lld %lld %s\n", id.c_str(), Hex(ClassOf(child)).c_str(),
+        std::printf("control=%s %s %s %lld %s\n", id.c_str(), Hex(ClassOf(child)).c_str(),
                     Rect(r).c_str(), static_cast<long long>(GetWindowLongPtrW(child, GWL_STYLE)),
-                    static_cast<long long>(GetWindowLongPtrW(child, GWL_EXSTYLE)),
                     Hex(TextOf(child)).c_str());
     }
     HWND popup = OwnedPopup(form);
@@ -149,14 +146,12 @@ int Version(const wchar_t* path) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
-        Line("file_version", std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                 std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                 std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                                 std::to_string(LOWORD(fixed->dwFileVersionLS)));
-        Line("product_version", std::to_string(HIWORD(fixed->dwProductVersionMS)) + "." +
-                                    std::to_string(LOWORD(fixed->dwProductVersionMS)) + "." +
-                                    std::to_string(HIWORD(fixed->dwProductVersionLS)) + "." +
-                                    std::to_string(LOWORD(fixed->dwProductVersionLS)));
+        auto dotted = [](DWORD ms, DWORD ls) {
+            return std::to_string(HIWORD(ms)) + "." + std::to_string(LOWORD(ms)) + "." +
+                   std::to_string(HIWORD(ls)) + "." + std::to_string(LOWORD(ls));
+        };
+        Line("file_version", dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS));
+        Line("product_version", dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS));
     }
     struct Translation {
         WORD language, codePage;

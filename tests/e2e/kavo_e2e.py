@@ -18,6 +18,12 @@ ARTIFACTS = pathlib.Path(os.environ.get("KAVO_ARTIFACTS", tempfile.gettempdir() 
 
 TEXT1, COMMAND1, COMMAND2, COMMAND3, LABEL3 = 1001, 1002, 1003, 1004, 1005
 
+# The site values this build of kavo.exe was configured with.
+SITE_ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
+SITE_TWO = os.environ.get("KAVO_SITE_TWO_DOMAIN", "video-two.example")
+MEDIA_ONE = os.environ.get("KAVO_SITE_ONE_MEDIA_HOST", "media.video-one.example")
+MEDIA_TWO = os.environ.get("KAVO_SITE_TWO_MEDIA_HOST", "media.video-two.example")
+
 
 def unhex(units):
     """The driver prints text as hex UTF-16 code units."""
@@ -137,9 +143,9 @@ class Kavo:
         info = self.desktop.driver("info")
         info["controls"] = {}
         for row in info.get("control", []):
-            cid, cls, rect, style, exstyle, text = row.split(" ")
+            cid, cls, rect, style, text = row.split(" ")
             info["controls"][int(cid)] = {"class": unhex(cls), "rect": Rect(rect), "style": int(style),
-                                          "exstyle": int(exstyle), "text": unhex(text)}
+                                          "text": unhex(text)}
         return info
 
     def window(self):

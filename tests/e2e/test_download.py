@@ -9,13 +9,9 @@ import tempfile
 import time
 import unittest
 
-from kavo_e2e import (COMMAND1, COMMAND2, EXE, WINE_RUN, Kavo, KavoTestCase, unhex, wait_for,
-                      windows_path)
+from kavo_e2e import (SITE_ONE as ONE, SITE_TWO as TWO, MEDIA_ONE, MEDIA_TWO, COMMAND1, COMMAND2,
+                      EXE, WINE_RUN, Kavo, KavoTestCase, unhex, wait_for, windows_path)
 
-ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
-TWO = os.environ.get("KAVO_SITE_TWO_DOMAIN", "video-two.example")
-MEDIA_ONE = os.environ.get("KAVO_SITE_ONE_MEDIA_HOST", "media.video-one.example")
-MEDIA_TWO = os.environ.get("KAVO_SITE_TWO_MEDIA_HOST", "media.video-two.example")
 RECORDER = os.environ.get("KAVO_RECORDER", "")
 
 

@@ -1,13 +1,10 @@
 """"Вземи" on the real window: the text box gets the second site's media address, or is emptied."""
 
-import os
 import unittest
 
-from kavo_e2e import COMMAND2, TEXT1, KavoTestCase, wait_for
+from kavo_e2e import (SITE_ONE as ONE, SITE_TWO as TWO, MEDIA_TWO, COMMAND2, TEXT1, KavoTestCase,
+                      wait_for)
 
-ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
-TWO = os.environ.get("KAVO_SITE_TWO_DOMAIN", "video-two.example")
-MEDIA_TWO = os.environ.get("KAVO_SITE_TWO_MEDIA_HOST", "media.video-two.example")
 
 
 def media(vid):

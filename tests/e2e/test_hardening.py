@@ -7,10 +7,9 @@ import tempfile
 import time
 import unittest
 
-from kavo_e2e import (COMMAND1, COMMAND2, COMMAND3, TEXT1, DesktopTestCase, Kavo, KavoTestCase,
-                      wait_for, windows_path)
+from kavo_e2e import (SITE_ONE as ONE, COMMAND1, COMMAND2, COMMAND3, TEXT1, DesktopTestCase, Kavo,
+                      KavoTestCase, wait_for, windows_path)
 
-ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
 BROKEN_SKIN_EXE = os.environ.get("KAVO_BROKEN_SKIN_EXE", "")
 
 

@@ -1,12 +1,11 @@
 """Moving the borderless window, closing it with "X", and the About box."""
 
-import os
 import time
 import unittest
 
-from kavo_e2e import COMMAND2, COMMAND3, LABEL3, TEXT1, KavoTestCase, Rect, unhex, wait_for
+from kavo_e2e import (SITE_ONE as ONE, COMMAND2, COMMAND3, LABEL3, TEXT1, KavoTestCase, Rect,
+                      unhex, wait_for)
 
-ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
 
 
 class MoveAndClose(KavoTestCase):
