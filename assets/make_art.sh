@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Draws Kavo's art with ImageMagick: the window background at 1x and 2x, and the icon.
-# The outputs are committed; run this again only when the art changes.
+# Draws Kavo's art with ImageMagick: the window background at 1x and 2x, and the icon (packed by
+# icotool, of Debian's icoutils). The outputs are committed; run this again only when the art
+# changes.
 set -euo pipefail
 cd "$(dirname "$0")"
 IM=${IM:-convert}
@@ -30,7 +31,7 @@ background 1 background.jpg
 background 2 background@2x.jpg
 
 # The icon: a white-green-red tricolour waving on an olive pole, drawn large and reduced to
-# 16 colours at each size.
+# 16 colours at each size, stored as 4-bit images with a transparency mask.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 "$IM" -size 96x58 xc:none \
@@ -43,8 +44,8 @@ trap 'rm -rf "$tmp"' EXIT
   -fill '#6b6b1e' -draw 'rectangle 14,10 22,124' \
   -fill '#8a8a2a' -draw 'circle 18,9 18,3' \
   "$tmp/cloth.png" -geometry +23+8 -composite "$tmp/flag.png"
-for n in 16 32 48; do
+for n in 16 32; do
   "$IM" "$tmp/flag.png" -resize ${n}x${n} -channel A -threshold 50% +channel \
-    -colors 16 -strip "$tmp/icon$n.png"
+    -colors 15 -strip "$tmp/icon$n.png"
 done
-"$IM" "$tmp/icon16.png" "$tmp/icon32.png" "$tmp/icon48.png" kavo.ico
+icotool -c -o kavo.ico -b 4 "$tmp/icon16.png" -b 4 "$tmp/icon32.png"
