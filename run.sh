@@ -7,7 +7,7 @@ scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 exe=build/windows/app/kavo.exe
-wine_run=tests/e2e/wine-run
+wine_run=scripts/wine-run
 export WINEPREFIX=${WINEPREFIX:-$HOME/.cache/kavo/wineprefix}
 
 if [ -n "${DISPLAY:-}" ]; then

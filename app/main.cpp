@@ -5,14 +5,16 @@
 #include "main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    kavo::ComApartment com;  // the picture decoder is a COM object
-    kavo::Form1 form(instance);
-    if (!form.Create()) return 1;
+    // The picture decoder is a COM object, and the shell wants a single-threaded apartment.
+    kavo::ComApartment com;
+    kavo::MainWindow window(instance);
+    if (!window.Create()) return 1;
 
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // The dialog manager gives the form Tab, Shift+Tab and arrow-key navigation.
-        if (!IsDialogMessageW(form.hwnd(), &msg)) {
+        // The dialog manager moves the focus on Tab and Shift+Tab; Enter and Escape reach the
+        // window as IDOK and IDCANCEL, which run nothing.
+        if (!IsDialogMessageW(window.hwnd(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -2,15 +2,17 @@
 
 #include <commctrl.h>
 
-#include "form1_layout.h"
-#include "module1.h"
+#include <utility>
+
+#include "drag_and_click.h"
+#include "main_window_layout.h"
 #include "resource.h"
 #include "skin.h"
 
 namespace kavo {
 namespace {
 
-constexpr wchar_t kClassName[] = L"KavoForm1";
+constexpr wchar_t kClassName[] = L"KavoMainWindow";
 constexpr COLORREF kPanelGrey = RGB(234, 231, 226);  // the picture's panel, if it cannot be drawn
 
 UniqueFont MessageFontFor(UINT dpi) {
@@ -35,15 +37,15 @@ UniqueFont LabelFontFor(UINT dpi) {
 
 }  // namespace
 
-Form1::Form1(HINSTANCE instance) : instance_(instance) {
+MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
     // Before any control exists, so that the themed (version 6) controls are registered.
     InitCommonControls();
 }
 
-bool Form1::Create() {
+bool MainWindow::Create() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Form1::WindowProc;
+    wc.lpfnWndProc = &MainWindow::WindowProc;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
@@ -62,32 +64,32 @@ bool Form1::Create() {
         return false;
     }
 
-    RECT window{};
-    GetWindowRect(hwnd_, &window);
+    // Sized and centred in one move, then laid out for the client area that gives.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
     const RECT& work = monitor.rcWork;
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = SizeForDpi(dpi_);
+    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - size.cx) / 2,
+                 work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     return true;
 }
 
-LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
-        auto* self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     return self ? self->HandleMessage(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CREATE:
             return OnCreate() ? 0 : -1;
@@ -106,11 +108,17 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_XBUTTONDOWN:
-            // Any button, anywhere on the background: the form has no title bar to drag.
+            // Any button, anywhere on the background: the window has no title bar to drag.
             StartFormDrag(hwnd_);
             return msg == WM_XBUTTONDOWN;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        case WM_GETDPISCALEDSIZE: {
+            // The size the window will have at the new DPI is its twips size, not the old pixel
+            // size scaled, which rounds differently.
+            *reinterpret_cast<SIZE*>(lp) = SizeForDpi(LOWORD(wp));
+            return TRUE;
+        }
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
@@ -122,50 +130,57 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-bool Form1::OnCreate() {
-    for (const ControlLayout& c : kForm1Controls) {
+bool MainWindow::OnCreate() {
+    for (const ControlLayout& c : kMainWindowControls) {
         HWND control = CreateWindowExW(
             c.exStyle, c.className, c.caption, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
         if (!control) return false;
     }
-    text1_ = GetDlgItem(hwnd_, IDC_TEXT1);
-    label3_ = GetDlgItem(hwnd_, IDC_LABEL3);
-    ClickOnRelease(label3_);
-    lastFocus_ = text1_;
+    addressBox_ = GetDlgItem(hwnd_, IDC_ADDRESS_BOX);
+    closeLabel_ = GetDlgItem(hwnd_, IDC_CLOSE);
+    ClickOnRelease(closeLabel_);
+    lastFocus_ = addressBox_;
     // No limit of the box's own: the default would cut a paste at 32767 characters.
-    SendMessageW(text1_, EM_SETLIMITTEXT, 0, 0);
-    host_.Attach(hwnd_, text1_);
-    // No DPI change message arrives at creation: lay out for the DPI the window starts at.
-    LayOut(GetDpiForWindow(hwnd_));
+    SendMessageW(addressBox_, EM_SETLIMITTEXT, 0, 0);
+    host_.Attach(hwnd_, addressBox_);
+    // No DPI change message arrives at creation: start from the DPI the window is created at.
+    dpi_ = GetDpiForWindow(hwnd_);
+    ApplyFonts();
     return true;
 }
 
-void Form1::LayOut(UINT dpi) {
-    dpi_ = dpi;
-    const int width = TwipsToPixels(kFormWidthTwips, dpi);
-    const int height = TwipsToPixels(kFormHeightTwips, dpi);
-    controlFont_ = MessageFontFor(dpi);
-    labelFont_ = LabelFontFor(dpi);
-    // The 1x picture is drawn as it is at 96 DPI; elsewhere the 2x one is scaled down (or up)
-    // smoothly, which stays sharper than stretching the small one.
-    skin_ = dpi == USER_DEFAULT_SCREEN_DPI ? LoadSkin(instance_, IDR_SKIN_1X, width, height)
-                                           : LoadSkin(instance_, IDR_SKIN_2X, width, height);
+SIZE MainWindow::SizeForDpi(UINT dpi) const {
+    return {TwipsToPixels(kWindowWidthTwips, dpi), TwipsToPixels(kWindowHeightTwips, dpi)};
+}
 
-    SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ControlLayout& c : kForm1Controls) {
+void MainWindow::ApplyFonts() {
+    const UniqueFont oldControlFont = std::exchange(controlFont_, MessageFontFor(dpi_));
+    const UniqueFont oldLabelFont = std::exchange(labelFont_, LabelFontFor(dpi_));
+    for (const ControlLayout& c : kMainWindowControls) {
         HWND control = GetDlgItem(hwnd_, c.id);
-        SetWindowPos(control, nullptr, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi),
-                     TwipsToPixels(c.width, dpi), TwipsToPixels(c.height, dpi),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        HGDIOBJ font = control == label3_ ? labelFont_.get() : controlFont_.get();
+        HGDIOBJ font = control == closeLabel_ ? labelFont_.get() : controlFont_.get();
         if (!font) font = GetStockObject(DEFAULT_GUI_FONT);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+}
+
+void MainWindow::LayOut() {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // The 1x picture is drawn as it is at 96 DPI; elsewhere the 2x one is scaled down (or up)
+    // smoothly, which stays sharper than stretching the small one.
+    skin_ = LoadSkin(instance_, dpi_ == USER_DEFAULT_SCREEN_DPI ? IDR_SKIN_1X : IDR_SKIN_2X,
+                     client.right, client.bottom);
+    for (const ControlLayout& c : kMainWindowControls) {
+        SetWindowPos(GetDlgItem(hwnd_, c.id), nullptr, TwipsToPixels(c.left, dpi_),
+                     TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
+                     TwipsToPixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void Form1::OnPaint() {
+void MainWindow::OnPaint() {
     PaintGuard paint(hwnd_);
     RECT client{};
     GetClientRect(hwnd_, &client);
@@ -179,32 +194,33 @@ void Form1::OnPaint() {
     BitBlt(paint.dc(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
-void Form1::OnActivate(WPARAM wp) {
-    // As a dialog does: the control that had the focus gets it back.
+void MainWindow::OnActivate(WPARAM wp) {
+    // As a dialog does: the control that had the focus gets it back, unless the window is
+    // minimized, where a focused child would take keys meant for the taskbar button.
     if (LOWORD(wp) == WA_INACTIVE) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
-    } else {
-        SetFocus(lastFocus_ ? lastFocus_ : text1_);
+    } else if (!IsIconic(hwnd_)) {
+        SetFocus(lastFocus_ ? lastFocus_ : addressBox_);
     }
 }
 
-void Form1::OnCommand(int id, UINT code) {
+void MainWindow::OnCommand(int id, UINT code) {
     // IDOK and IDCANCEL (Enter and Escape from the dialog manager) are ignored: there is no
     // default or cancel button.
-    if (id == IDC_LABEL3 && code == STN_CLICKED) {
+    if (id == IDC_CLOSE && code == STN_CLICKED) {
         DestroyWindow(hwnd_);  // ends the program: nothing to ask, nothing to save
         return;
     }
     if (code != BN_CLICKED) return;
     switch (id) {
-        case IDC_COMMAND1:
+        case IDC_DOWNLOAD:
             Download(host_);
             break;
-        case IDC_COMMAND2:
+        case IDC_GET:
             GetLink(host_);
             break;
-        case IDC_COMMAND3:
+        case IDC_ABOUT:
             ShowAbout(host_);
             break;
         default:
@@ -212,21 +228,25 @@ void Form1::OnCommand(int id, UINT code) {
     }
 }
 
-LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control) {
-    if (control != label3_) {
+LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
+    if (control != closeLabel_) {
         return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(control));
     }
-    // Transparent: the form has already painted the picture under the label.
+    // Transparent: the window has already painted the picture under the label.
     SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
-void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    LayOut(dpi);
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its
+    // size), then everything laid out for the client area that resulted.
+    dpi_ = dpi;
+    ApplyFonts();
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut();
 }
 
 }  // namespace kavo

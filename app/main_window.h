@@ -1,5 +1,5 @@
 #pragma once
-// Form1: the program's one window, borderless and picture-skinned, with its five controls.
+// MainWindow: the program's one window, borderless and picture-skinned, with its five controls.
 
 #include <windows.h>
 
@@ -8,14 +8,14 @@
 
 namespace kavo {
 
-class Form1 {
+class MainWindow {
   public:
-    // The form's Initialize: sets up the common controls before any control exists.
-    explicit Form1(HINSTANCE instance);
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    // Sets up the common controls before any control exists.
+    explicit MainWindow(HINSTANCE instance);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window centred on the screen, shows it and puts the focus in the text box.
+    // Creates the window centred on the screen, shows it and puts the focus in the address box.
     bool Create();
     HWND hwnd() const { return hwnd_; }
 
@@ -30,13 +30,17 @@ class Form1 {
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
 
-    // Sizes the window, places the controls and rebuilds fonts and picture for dpi.
-    void LayOut(UINT dpi);
+    // The window's size at dpi_, from its size in twips.
+    SIZE SizeForDpi(UINT dpi) const;
+    // Makes the fonts for dpi_ and hands them to the controls; the old ones go after that.
+    void ApplyFonts();
+    // Places the controls for dpi_ and draws the picture to fit the client area as it is.
+    void LayOut();
 
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
-    HWND text1_ = nullptr;
-    HWND label3_ = nullptr;
+    HWND addressBox_ = nullptr;
+    HWND closeLabel_ = nullptr;
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont controlFont_;

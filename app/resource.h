@@ -7,8 +7,8 @@
 
 // Control IDs stay clear of IDOK (1) and IDCANCEL (2): the dialog manager sends those for Enter
 // and Escape, and neither key may run a command here.
-#define IDC_TEXT1 1001
-#define IDC_COMMAND1 1002
-#define IDC_COMMAND2 1003
-#define IDC_COMMAND3 1004
-#define IDC_LABEL3 1005
+#define IDC_ADDRESS_BOX 1001
+#define IDC_DOWNLOAD 1002
+#define IDC_GET 1003
+#define IDC_ABOUT 1004
+#define IDC_CLOSE 1005

@@ -14,8 +14,6 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
-    ComPtr<IWICBitmapScaler> scaler;
-    ComPtr<IWICFormatConverter> converter;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IWICImagingFactory, factory.put_void())) ||
         FAILED(factory->CreateStream(stream.put())) ||
@@ -26,10 +24,13 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
         return nullptr;
     }
 
-    UINT w = 0, h = 0;
-    if (FAILED(frame->GetSize(&w, &h))) return nullptr;
+    // A scaler only when the sizes differ, a converter only when the decoder's pixels are not
+    // already the DIB's: at 96 DPI the JPEG's rows are copied straight into the bitmap.
     const auto width_u = static_cast<UINT>(width), height_u = static_cast<UINT>(height);
+    UINT w = 0, h = 0;
+    ComPtr<IWICBitmapScaler> scaler;
     IWICBitmapSource* source = frame.get();
+    if (FAILED(frame->GetSize(&w, &h))) return nullptr;
     if (w != width_u || h != height_u) {
         if (FAILED(factory->CreateBitmapScaler(scaler.put())) ||
             FAILED(scaler->Initialize(frame.get(), width_u, height_u,
@@ -38,10 +39,17 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
         }
         source = scaler.get();
     }
-    if (FAILED(factory->CreateFormatConverter(converter.put())) ||
-        FAILED(converter->Initialize(source, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
-                                     nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
-        return nullptr;
+    WICPixelFormatGUID format{};
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(source->GetPixelFormat(&format))) return nullptr;
+    if (format != GUID_WICPixelFormat24bppBGR) {
+        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+            FAILED(converter->Initialize(source, GUID_WICPixelFormat24bppBGR,
+                                         WICBitmapDitherTypeNone, nullptr, 0.0,
+                                         WICBitmapPaletteTypeCustom))) {
+            return nullptr;
+        }
+        source = converter.get();
     }
 
     BITMAPINFO info{};
@@ -49,13 +57,13 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;  // top-down, as WIC writes rows
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    const UINT stride = width_u * 4;
-    if (!bitmap || FAILED(converter->CopyPixels(nullptr, stride, stride * height_u,
-                                                static_cast<BYTE*>(bits)))) {
+    const UINT stride = (width_u * 3 + 3) & ~3u;  // DIB rows are DWORD-aligned
+    if (!bitmap ||
+        FAILED(source->CopyPixels(nullptr, stride, stride * height_u, static_cast<BYTE*>(bits)))) {
         return nullptr;
     }
     return bitmap;

@@ -5,7 +5,7 @@
 
 namespace kavo {
 
-// A 32-bit DIB of exactly width x height from JPEG resource resourceId, scaled smoothly when the
+// A 24-bit DIB of exactly width x height from JPEG resource resourceId, scaled smoothly when the
 // picture is of another size. Null when the picture cannot be had; the caller then paints a plain
 // panel.
 UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height);

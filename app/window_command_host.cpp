@@ -27,34 +27,35 @@ std::wstring ProgramFolder() {
 }  // namespace
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
+static_assert(kAboutStyle == (MB_OK | MB_ICONINFORMATION));
 
 std::u16string WindowCommandHost::Text() {
-    const int length = GetWindowTextLengthW(text1_);
+    const int length = GetWindowTextLengthW(addressBox_);
     std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(text1_, buffer.data(), length + 1);
+    const int got = GetWindowTextW(addressBox_, buffer.data(), length + 1);
     return std::u16string(buffer.begin(), buffer.begin() + got);
 }
 
 void WindowCommandHost::ReplaceText(std::u16string_view text) {
     // Selecting all and replacing the selection keeps the edit undoable with Ctrl+Z, which
     // setting the window text would not.
-    if (text.empty() && GetWindowTextLengthW(text1_) == 0) return;
+    if (text.empty() && GetWindowTextLengthW(addressBox_) == 0) return;
     const std::wstring wide(text.begin(), text.end());
-    SendMessageW(text1_, EM_SETSEL, 0, -1);
-    SendMessageW(text1_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+    SendMessageW(addressBox_, EM_SETSEL, 0, -1);
+    SendMessageW(addressBox_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void WindowCommandHost::OpenAddress(std::string_view address) {
     const std::wstring file(address.begin(), address.end());  // ASCII: widening is exact
     const std::wstring folder = ProgramFolder();
-    ShellExecuteW(form_, L"OPEN", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
-                  SW_SHOWNORMAL);
+    ShellExecuteW(window_, L"OPEN", file.c_str(), nullptr,
+                  folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
 }
 
 void WindowCommandHost::ShowMessage(std::u16string_view text, std::u16string_view title,
                                     unsigned style) {
     const std::wstring wideText(text.begin(), text.end()), wideTitle(title.begin(), title.end());
-    MessageBoxW(form_, wideText.c_str(), wideTitle.c_str(), style);
+    MessageBoxW(window_, wideText.c_str(), wideTitle.c_str(), style);
 }
 
 }  // namespace kavo

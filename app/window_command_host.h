@@ -10,9 +10,9 @@ namespace kavo {
 
 class WindowCommandHost final : public CommandHost {
   public:
-    void Attach(HWND form, HWND text1) {
-        form_ = form;
-        text1_ = text1;
+    void Attach(HWND window, HWND addressBox) {
+        window_ = window;
+        addressBox_ = addressBox;
     }
     std::u16string Text() override;
     void ReplaceText(std::u16string_view text) override;
@@ -20,8 +20,8 @@ class WindowCommandHost final : public CommandHost {
     void ShowMessage(std::u16string_view text, std::u16string_view title, unsigned style) override;
 
   private:
-    HWND form_ = nullptr;
-    HWND text1_ = nullptr;
+    HWND window_ = nullptr;
+    HWND addressBox_ = nullptr;
 };
 
 }  // namespace kavo

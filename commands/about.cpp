@@ -1,6 +1,6 @@
 #include "commands.h"
 
-#include "author_values.h"
+#include "about_values.h"
 
 namespace kavo {
 
@@ -8,7 +8,7 @@ void ShowAbout(CommandHost& host) noexcept {
     try {
         std::u16string text(u"Автор: ");
         text.append(AuthorName).append(u"\r\n").append(AuthorHomePage);
-        host.ShowMessage(text, u"Kavo v.1.2", kAboutStyle);
+        host.ShowMessage(text, AboutTitle, kAboutStyle);
     } catch (...) {
     }
 }

@@ -1,4 +1,4 @@
-#include "module1.h"
+#include "drag_and_click.h"
 
 #include <commctrl.h>
 
@@ -37,9 +37,9 @@ LRESULT CALLBACK ClickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
 
 }  // namespace
 
-void StartFormDrag(HWND form) {
+void StartFormDrag(HWND window) {
     ReleaseCapture();
-    SendMessageW(form, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
 void ClickOnRelease(HWND label) { SetWindowSubclass(label, &ClickOnReleaseProc, 0, 0); }
