@@ -1,13 +1,13 @@
-// Test driver: reads Kavo's window back with Win32 calls, for the end-to-end tests.
-// Each command prints key=value lines, texts in hex.
+// Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
+// inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
+//   driver wait | info   the window, its controls, the focus, an owned message box
+//   driver clip FILE     puts the UTF-16LE text of FILE on the clipboard
+//   driver dpi N         delivers a change to N DPI as the system does
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "hex.h"
 #include "resource.h"
@@ -15,255 +15,122 @@
 namespace {
 
 std::wstring TextOf(HWND hwnd) {
-    // WM_GETTEXT rather than GetWindowText: the latter does not read another process's controls.
-    const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto got =
-        SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(got));
+    // WM_GETTEXT rather than GetWindowText, which does not read another process's controls.
+    std::wstring text(static_cast<std::size_t>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)) + 1, 0);
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[128] = {};
-    GetClassNameW(hwnd, name, 128);
-    return name;
+void Print(const char* key, const RECT& r) {
+    std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
-void Line(const char* key, const std::string& value) { std::printf("%s=%s\n", key, value.c_str()); }
-void Line(const char* key, long long value) { std::printf("%s=%lld\n", key, value); }
-std::string Rect(const RECT& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
+void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*) = GetWindowRect) {
+    RECT r{};
+    get(hwnd, &r);
+    Print(key, r);
 }
 
-HWND FindForm(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        HWND form = FindWindowW(L"KavoForm1", L"Kavo");
-        if (form && IsWindowVisible(form)) return form;
-        if (GetTickCount() - start > timeoutMs) return nullptr;
-        Sleep(25);
+// Each child as "id class left,top,right,bottom style text".
+void Children(const char* key, HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        GetClassNameW(c, name, 64);
+        RECT r{};
+        GetWindowRect(c, &r);
+        std::printf("%s=%d %ls %ld,%ld,%ld,%ld %lld %s\n", key, GetDlgCtrlID(c), name, r.left,
+                    r.top, r.right, r.bottom,
+                    static_cast<long long>(GetWindowLongPtrW(c, GWL_STYLE)),
+                    Hex(TextOf(c)).c_str());
     }
 }
 
-// The top-level window (message box) that the form owns, if one is open.
-HWND OwnedPopup(HWND form) {
-    struct Search {
-        HWND form, found;
-    } search{form, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (hwnd != s->form && GetWindow(hwnd, GW_OWNER) == s->form && IsWindowVisible(hwnd)) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-int Info(HWND form) {
-    RECT r{};
-    GetWindowRect(form, &r);
-    Line("window", Rect(r));
-    GetClientRect(form, &r);
-    Line("client", Rect(r));
-    Line("style", static_cast<long long>(GetWindowLongPtrW(form, GWL_STYLE)));
-    Line("title", Hex(TextOf(form)));
+void Info(HWND window) {
+    Print("window", window);
+    Print("client", window, GetClientRect);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(form, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    Line("work", Rect(monitor.rcWork));
-
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    Print("work", monitor.rcWork);
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
-    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &thread);
-    Line("focus", thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0);
-    Line("enabled", IsWindowEnabled(form) ? 1 : 0);
-
-    for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const std::string id = std::to_string(GetDlgCtrlID(child));
-        GetWindowRect(child, &r);
-        std::printf("control=%s %s %s %lld %s\n", id.c_str(), Hex(ClassOf(child)).c_str(),
-                    Rect(r).c_str(), static_cast<long long>(GetWindowLongPtrW(child, GWL_STYLE)),
-                    Hex(TextOf(child)).c_str());
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
+    const HWND box = GetDlgItem(window, IDC_ADDRESS_BOX);
+    const auto length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
+    std::printf("style=%lld\ntitle=%s\nenabled=%d\nfocus=%d\nlength=%lld\ntext=%s\n",
+                static_cast<long long>(GetWindowLongPtrW(window, GWL_STYLE)),
+                Hex(TextOf(window)).c_str(), IsWindowEnabled(window) ? 1 : 0,
+                thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
+                static_cast<long long>(length), length < 100000 ? Hex(TextOf(box)).c_str() : "");
+    Children("control", window);
+    // A message box: a visible top-level window that the main window owns.
+    HWND popup = nullptr;
+    while ((popup = FindWindowExW(nullptr, popup, nullptr, nullptr)) != nullptr &&
+           (GetWindow(popup, GW_OWNER) != window || !IsWindowVisible(popup))) {
     }
-    HWND popup = OwnedPopup(form);
-    Line("popup", popup ? 1 : 0);
-    if (popup) {
-        Line("popup_title", Hex(TextOf(popup)));
-        GetWindowRect(popup, &r);
-        Line("popup_rect", Rect(r));
-        for (HWND child = GetWindow(popup, GW_CHILD); child;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            GetWindowRect(child, &r);
-            const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
-            const bool icon = ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON;
-            std::printf("popup_control=%d %s %s %d %s\n", GetDlgCtrlID(child),
-                        Hex(ClassOf(child)).c_str(), Rect(r).c_str(), icon ? 1 : 0,
-                        Hex(TextOf(child)).c_str());
-        }
-    }
-    return 0;
+    std::printf("popup=%d\n", popup ? 1 : 0);
+    if (!popup) return;
+    Print("popup_rect", popup);
+    std::printf("popup_title=%s\n", Hex(TextOf(popup)).c_str());
+    Children("popup_control", popup);
 }
 
-// Puts the UTF-8 text of a file on the clipboard, for a test to paste with Ctrl+V.
-int SetClipboardFromFile(const wchar_t* path) {
+int Clip(const wchar_t* path) {
     HANDLE file =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 2;
-    std::string bytes(GetFileSize(file, nullptr), '\0');
+    const DWORD size = GetFileSize(file, nullptr);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + sizeof(wchar_t));
     DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    const bool ok = memory && ReadFile(file, GlobalLock(memory), size, &read, nullptr);
     CloseHandle(file);
-    // The file holds UTF-16LE, so that lone surrogates survive.
-    const std::size_t units = read / 2;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t));
-    if (!memory) return 3;
-    auto* text = static_cast<wchar_t*>(GlobalLock(memory));
-    std::memcpy(text, bytes.data(), units * sizeof(wchar_t));
-    text[units] = L'\0';
     GlobalUnlock(memory);
-    for (int tries = 0; !OpenClipboard(nullptr); ++tries) {
-        if (tries > 100) return 4;
+    for (int tries = 0; ok && !OpenClipboard(nullptr); ++tries) {
+        if (tries > 100) return 3;
         Sleep(20);
     }
-    EmptyClipboard();
-    const bool ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    const bool set = ok && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
     CloseClipboard();
-    return ok ? 0 : 5;
+    return set ? 0 : 2;
 }
 
-int Version(const wchar_t* path) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
-    if (!size) return 2;
-    std::vector<char> data(size);
-    if (!GetFileVersionInfoW(path, 0, size, data.data())) return 3;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length)) {
-        auto dotted = [](DWORD ms, DWORD ls) {
-            return std::to_string(HIWORD(ms)) + "." + std::to_string(LOWORD(ms)) + "." +
-                   std::to_string(HIWORD(ls)) + "." + std::to_string(LOWORD(ls));
-        };
-        Line("file_version", dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS));
-        Line("product_version", dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS));
+// What the system does when the window reaches a monitor of another DPI: asks the window for its
+// size there (WM_GETDPISCALEDSIZE), then sends WM_DPICHANGED with a rectangle of that size. Both
+// messages carry pointers, so their memory is made in the window's own process.
+int ChangeDpi(HWND window, UINT dpi) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, 0, pid);
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return 2;
+    RECT r{};
+    GetWindowRect(window, &r);
+    SIZE size{r.right - r.left, r.bottom - r.top};
+    WriteProcessMemory(process, remote, &size, sizeof(size), nullptr);
+    const auto lp = reinterpret_cast<LPARAM>(remote);
+    if (SendMessageW(window, WM_GETDPISCALEDSIZE, MAKEWPARAM(dpi, dpi), lp)) {
+        ReadProcessMemory(process, remote, &size, sizeof(size), nullptr);
     }
-    struct Translation {
-        WORD language, codePage;
-    }* translation = nullptr;
-    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translation), &length) ||
-        length < 4) {
-        return 4;
-    }
-    wchar_t block[64];
-    std::swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translation->language,
-                  translation->codePage);
-    for (const wchar_t* name : {L"CompanyName", L"FileVersion", L"InternalName",
-                                L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
-        wchar_t* value = nullptr;
-        if (VerQueryValueW(data.data(), (std::wstring(block) + name).c_str(),
-                           reinterpret_cast<void**>(&value), &length)) {
-            std::printf("string=%ls %s\n", name, Hex(value).c_str());
-        }
-    }
-    return 0;
-}
-
-// The icon directory of the executable's first icon group: one line per image.
-int Icons(const wchar_t* path) {
-    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module) return 2;
-    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(IDI_KAVO), RT_GROUP_ICON);
-    const auto* dir =
-        group ? static_cast<const BYTE*>(LockResource(LoadResource(module, group))) : nullptr;
-    if (!dir) return 3;
-    const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
-    for (WORD i = 0; i < count; ++i) {
-        const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY
-        const WORD id = *reinterpret_cast<const WORD*>(entry + 12);
-        const bool present = FindResourceW(module, MAKEINTRESOURCEW(id), RT_ICON) != nullptr;
-        std::printf("icon=%d %d %d\n", entry[0], entry[1], present ? 1 : 0);
-    }
-    FreeLibrary(module);
+    r = {r.left, r.top, r.left + size.cx, r.top + size.cy};
+    WriteProcessMemory(process, remote, &r, sizeof(r), nullptr);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), lp);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
     return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) return 64;
-    const std::wstring command = argv[1];
-    if (command == L"version" && argc == 3) return Version(argv[2]);
-    if (command == L"icons" && argc == 3) return Icons(argv[2]);
-    if (command == L"clip" && argc == 3) return SetClipboardFromFile(argv[2]);
-
-    HWND form = FindForm(command == L"wait" ? 20000 : 2000);
-    if (!form) {
-        Line("form", 0);
-        return 1;
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"clip" && argc == 3) return Clip(argv[2]);
+    const DWORD start = GetTickCount();
+    HWND window = nullptr;
+    while (!(window = FindWindowW(L"KavoMainWindow", L"Kavo")) || !IsWindowVisible(window)) {
+        if (GetTickCount() - start > (command == L"wait" ? 20000u : 2000u)) return 1;
+        Sleep(25);
     }
-    Line("form", 1);
-    if (command == L"wait") {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(form, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-        if (process) {
-            WaitForInputIdle(process, 5000);
-            CloseHandle(process);
-        }
-        return Info(form);
-    }
-    if (command == L"info") return Info(form);
-    if (command == L"resources") {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(form, &pid);
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-        if (!process) return 2;
-        PROCESS_MEMORY_COUNTERS memory{};
-        GetProcessMemoryInfo(process, &memory, sizeof(memory));
-        Line("gdi", GetGuiResources(process, GR_GDIOBJECTS));
-        Line("user", GetGuiResources(process, GR_USEROBJECTS));
-        Line("private",
-             static_cast<long long>(memory.PagefileUsage));  // Wine leaves PrivateUsage 0
-        // The process's windows, top-level and child: a USER count that Wine does report.
-        struct Count {
-            DWORD pid;
-            long long windows;
-        } count{pid, 0};
-        EnumWindows(
-            [](HWND hwnd, LPARAM lp) -> BOOL {
-                auto* c = reinterpret_cast<Count*>(lp);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(hwnd, &owner);
-                if (owner != c->pid) return TRUE;
-                ++c->windows;
-                EnumChildWindows(
-                    hwnd,
-                    [](HWND, LPARAM inner) -> BOOL {
-                        ++*reinterpret_cast<long long*>(inner);
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&c->windows));
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
-        Line("windows", count.windows);
-        CloseHandle(process);
-        return 0;
-    }
-    if (command == L"length") {
-        Line("length", SendMessageW(GetDlgItem(form, IDC_TEXT1), WM_GETTEXTLENGTH, 0, 0));
-        return 0;
-    }
-    if (command == L"text") {
-        Line("text", Hex(TextOf(GetDlgItem(form, IDC_TEXT1))));
-        return 0;
-    }
-    return 64;
+    if (command == L"dpi" && argc == 3) return ChangeDpi(window, static_cast<UINT>(_wtoi(argv[2])));
+    Info(window);
+    return 0;
 }

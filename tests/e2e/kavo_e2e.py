@@ -1,32 +1,23 @@
-"""Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back through the
-Win32 test driver. Every process a test starts is ended by its PID; the Wine prefix's own helper
-processes are ended with `wineserver -k` for that prefix."""
+"""Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back by the Win32
+test driver. Every process a test starts is ended by its PID, and the Wine prefix's own helper
+processes by `wineserver -k` for that prefix."""
 
 import os
 import pathlib
-import shutil
 import subprocess
 import tempfile
 import time
 import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-WINE_RUN = str(HERE / "wine-run")
-EXE = os.environ.get("KAVO_EXE", "")
-DRIVER = os.environ.get("KAVO_DRIVER", "")
-ARTIFACTS = pathlib.Path(os.environ.get("KAVO_ARTIFACTS", tempfile.gettempdir() + "/kavo-artifacts"))
-
-TEXT1, COMMAND1, COMMAND2, COMMAND3, LABEL3 = 1001, 1002, 1003, 1004, 1005
-
-# The site values this build of kavo.exe was configured with.
-SITE_ONE = os.environ.get("KAVO_SITE_ONE_DOMAIN", "video-one.example")
-SITE_TWO = os.environ.get("KAVO_SITE_TWO_DOMAIN", "video-two.example")
-MEDIA_ONE = os.environ.get("KAVO_SITE_ONE_MEDIA_HOST", "media.video-one.example")
-MEDIA_TWO = os.environ.get("KAVO_SITE_TWO_MEDIA_HOST", "media.video-two.example")
+WINE_RUN = str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run")
+EXE, DRIVER, RECORDER, ARTIFACTS, ONE, TWO, MEDIA_ONE, MEDIA_TWO = (os.environ.get("KAVO_" + k, "") for k in (
+    "EXE", "DRIVER", "RECORDER", "ARTIFACTS", "SITE_ONE_DOMAIN", "SITE_TWO_DOMAIN", "SITE_ONE_MEDIA_HOST",
+    "SITE_TWO_MEDIA_HOST"))
+BOX, DOWNLOAD, GET, ABOUT, CLOSE = 1001, 1002, 1003, 1004, 1005
+QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 
 def unhex(units):
-    """The driver prints text as hex UTF-16 code units."""
     return bytes.fromhex(units).decode("utf-16-be", "surrogatepass")
 
 
@@ -37,98 +28,79 @@ def windows_path(path):
 def wait_for(probe, expected, timeout=10.0):
     """Polls probe() until it returns expected or the time is up; returns the last value."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value == expected or time.monotonic() > deadline:
-            return value
+    while (value := probe()) != expected and time.monotonic() < deadline:
         time.sleep(0.1)
+    return value
 
 
 class Rect:
     def __init__(self, text):
         self.left, self.top, self.right, self.bottom = map(int, text.split(","))
         self.width, self.height = self.right - self.left, self.bottom - self.top
-
-    def centre(self):
-        return (self.left + self.right) // 2, (self.top + self.bottom) // 2
-
-
-def parse(output):
-    """key=value lines; keys that repeat become lists."""
-    result = {}
-    for line in output.splitlines():
-        key, _, value = line.partition("=")
-        if key in ("control", "popup_control", "icon", "string"):
-            result.setdefault(key, []).append(value)
-        elif key:
-            result[key] = value
-    return result
+        self.centre = ((self.left + self.right) // 2, (self.top + self.bottom) // 2)
 
 
 class Desktop:
-    """An Xvfb display of our own, and a Wine prefix's processes on it."""
+    """An Xvfb display of our own, and the Wine prefix's processes on it."""
 
-    def __init__(self, width=1024, height=768):
-        self.env = dict(os.environ)
-        self.env.setdefault("WINEPREFIX", tempfile.gettempdir() + "/kavo-e2e-prefix")
-        # Wine reads Unix paths and arguments in the locale's encoding: make it UTF-8.
-        self.env["LC_ALL"] = "C.UTF-8"
+    def __init__(self, **env):
+        self.env = dict(os.environ, LC_ALL="C.UTF-8", **env)  # Wine reads Unix text as UTF-8
         read, write = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
-             "-nolisten", "tcp"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                                      "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
         os.close(write)
         with os.fdopen(read) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            self.xvfb.kill()
-            raise RuntimeError("Xvfb did not start")
-        self.env["DISPLAY"] = ":" + number
+            self.env["DISPLAY"] = ":" + pipe.readline().strip()
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-        self.xvfb.terminate()
-        try:
-            self.xvfb.wait(10)
-        except subprocess.TimeoutExpired:
-            self.xvfb.kill()
-            self.xvfb.wait(10)
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
+        self.xvfb.kill()
+        self.xvfb.wait(10)
 
-    def xdotool(self, *args, timeout=20):
-        try:
-            subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=timeout, check=True,
-                           stdout=subprocess.DEVNULL)
-        except subprocess.SubprocessError as e:
-            raise AssertionError(f"xdotool {' '.join(map(str, args[:12]))} ... failed: {type(e).__name__}") from None
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
 
-    def driver(self, *args, timeout=60):
-        # Output goes to a file: Wine's helper processes inherit handles, and would hold a pipe open.
+    def wine(self, *args):
+        # To a file, not a pipe: Wine's helper processes inherit handles and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            subprocess.run([WINE_RUN, DRIVER, *map(str, args)], env=self.env, stdout=out,
-                           stderr=subprocess.DEVNULL, timeout=timeout, check=False)
+            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=60, check=False)
             out.seek(0)
-            return parse(out.read().decode("utf-8", "replace"))
+            return out.read().decode()
+
+    def driver(self, *args):
+        """The driver's key=value lines; rows of controls become lists of dicts."""
+        result = {"control": [], "popup_control": []}
+        for line in self.wine(DRIVER, *args).splitlines():
+            key, _, value = line.rstrip("\r").partition("=")
+            if key in result:
+                cid, cls, rect, style, text = value.split(" ")
+                value = {"id": int(cid), "class": cls.lower(), "rect": Rect(rect), "style": int(style),
+                         "text": unhex(text)}
+                result[key].append(value)
+            elif key:
+                result[key] = value
+        result["controls"] = {c["id"]: c for c in result["control"]}
+        return result
 
     def screenshot(self, rect, name):
-        ARTIFACTS.mkdir(parents=True, exist_ok=True)
-        path = ARTIFACTS / name
-        subprocess.run(["import", "-window", "root", "-crop",
-                        f"{rect.width}x{rect.height}+{rect.left}+{rect.top}", "+repage", str(path)],
-                       env=self.env, timeout=30, check=True)
-        return path
+        """Saves that part of the screen as an artifact; returns pixel(x, y) -> (r, g, b)."""
+        path = pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["import", "-window", "root", "-crop", f"{rect.width}x{rect.height}+{rect.left}+{rect.top}",
+                        "+repage", path], env=self.env, timeout=30, check=True)
+        rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+        return lambda x, y: tuple(rgb[3 * (y * rect.width + x):][:3])
 
 
 class Kavo:
     """One running kavo.exe on a Desktop."""
 
-    def __init__(self, desktop, exe=EXE, cwd=None):
+    def __init__(self, desktop, exe=EXE, cwd=None, **env):
         self.desktop = desktop
-        self.process = subprocess.Popen([WINE_RUN, exe], env=desktop.env, cwd=cwd,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = subprocess.Popen([WINE_RUN, exe], env=dict(desktop.env, **env), cwd=cwd, **QUIET)
         self.started = desktop.driver("wait")
-        if self.started.get("form") != "1":
+        if "window" not in self.started:
             self.close()
             raise RuntimeError("Kavo's window did not appear")
         # With no window manager, X gives the keyboard to nobody until told to.
@@ -140,34 +112,25 @@ class Kavo:
         self.process.wait(10)
 
     def info(self):
-        info = self.desktop.driver("info")
-        info["controls"] = {}
-        for row in info.get("control", []):
-            cid, cls, rect, style, text = row.split(" ")
-            info["controls"][int(cid)] = {"class": unhex(cls), "rect": Rect(rect), "style": int(style),
-                                          "text": unhex(text)}
-        return info
+        return self.desktop.driver("info")
 
     def window(self):
-        return Rect(self.desktop.driver("info")["window"])
-
-    def drag(self, start, delta, button=1):
-        """Presses a button at start (x, y), moves by delta in steps, releases."""
-        (x, y), (dx, dy) = start, delta
-        self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3,
-                             "mousemove", x + dx // 3, y + dy // 3, "sleep", 0.2,
-                             "mousemove", x + dx, y + dy, "sleep", 0.3, "mouseup", button)
+        return Rect(self.info()["window"])
 
     def text(self):
-        return unhex(self.desktop.driver("text").get("text", ""))
+        return unhex(self.info().get("text", ""))
 
-    def focus(self):
-        return int(self.desktop.driver("info").get("focus", 0))
+    def length(self):
+        return int(self.info()["length"])
 
     def click(self, control, button=1):
-        x, y = self.info()["controls"][control]["rect"].centre()
         # No --sync: it waits forever when the pointer is already there.
-        self.desktop.xdotool("mousemove", x, y, "click", button)
+        self.desktop.xdotool("mousemove", *self.info()["controls"][control]["rect"].centre, "click", button)
+
+    def drag(self, start, delta, button=1):
+        (x, y), (dx, dy) = start, delta
+        self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3, "mousemove", x + dx // 3,
+                             y + dy // 3, "sleep", 0.2, "mousemove", x + dx, y + dy, "sleep", 0.3, "mouseup", button)
 
     def keys(self, *keys):
         self.desktop.xdotool("key", "--delay", 30, *keys)
@@ -176,30 +139,26 @@ class Kavo:
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
     def paste(self, text):
-        """Replaces the text box's text by a real Ctrl+A, Ctrl+V of text put on the clipboard.
-        Wine hands a fresh clipboard to its X side asynchronously, so a paste that came too early
-        is tried again (three times at most)."""
-        with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
-            f.write(text.encode("utf-16-le", "surrogatepass"))
-        try:
+        """Ctrl+A, Ctrl+V of text put on the clipboard. Wine hands a new clipboard to its X side
+        late at times, so a paste is tried up to three times."""
+        with tempfile.NamedTemporaryFile(suffix=".txt") as f:
+            f.write(text.encode("utf-16-le"))
+            f.flush()
             for _ in range(3):
-                assert self.desktop.driver("clip", windows_path(f.name)).get("form") is None
-                self.click(TEXT1)
+                self.desktop.wine(DRIVER, "clip", windows_path(f.name))
+                self.click(BOX)
                 self.keys("ctrl+a", "ctrl+v")
-                if wait_for(self.text, text, 5) == text:
+                if wait_for(self.length, len(text), 5) == len(text):
                     return
-        finally:
-            os.unlink(f.name)
 
 
 class KavoTestCase(unittest.TestCase):
-    """One display for the module's tests; a fresh kavo.exe for each test."""
+    """One display for the module's tests; a fresh kavo.exe for each test unless START is off."""
+
+    START = True
 
     @classmethod
     def setUpClass(cls):
-        for tool in ("Xvfb", "xdotool", "wineserver"):
-            if not shutil.which(tool):
-                raise RuntimeError(f"{tool} is missing")
         cls.desktop = Desktop()
 
     @classmethod
@@ -207,12 +166,6 @@ class KavoTestCase(unittest.TestCase):
         cls.desktop.close()
 
     def setUp(self):
-        self.kavo = Kavo(self.desktop)
-        self.addCleanup(self.kavo.close)
-
-
-class DesktopTestCase(KavoTestCase):
-    """For tests that start kavo.exe themselves."""
-
-    def setUp(self):
-        pass
+        if self.START:
+            self.kavo = Kavo(self.desktop)
+            self.addCleanup(self.kavo.close)
