@@ -1,7 +1,6 @@
 // Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
 // inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
 //   driver wait | info   the window, its controls, the focus, an owned message box
-//   driver clip FILE     puts the UTF-16LE text of FILE on the clipboard
 //   driver dpi N         delivers a change to N DPI as the system does
 
 #include <windows.h>
@@ -9,10 +8,20 @@
 #include <cstdio>
 #include <string>
 
-#include "hex.h"
 #include "resource.h"
 
 namespace {
+
+// Texts go to the Python tests as hex UTF-16 code units, so any text comes back exactly.
+std::string Hex(const std::wstring& text) {
+    std::string out;
+    char unit[5];
+    for (wchar_t c : text) {
+        std::snprintf(unit, sizeof unit, "%04x", static_cast<unsigned>(c));
+        out += unit;
+    }
+    return out;
+}
 
 std::wstring TextOf(HWND hwnd) {
     // WM_GETTEXT rather than GetWindowText, which does not read another process's controls.
@@ -22,14 +31,10 @@ std::wstring TextOf(HWND hwnd) {
     return text;
 }
 
-void Print(const char* key, const RECT& r) {
-    std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
-}
-
-void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*) = GetWindowRect) {
+void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*)) {
     RECT r{};
     get(hwnd, &r);
-    Print(key, r);
+    std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
 // Each child as "id class left,top,right,bottom style text".
@@ -47,12 +52,8 @@ void Children(const char* key, HWND parent) {
 }
 
 void Info(HWND window) {
-    Print("window", window);
+    Print("window", window, GetWindowRect);
     Print("client", window, GetClientRect);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    Print("work", monitor.rcWork);
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
@@ -71,27 +72,8 @@ void Info(HWND window) {
     }
     std::printf("popup=%d\n", popup ? 1 : 0);
     if (!popup) return;
-    Print("popup_rect", popup);
     std::printf("popup_title=%s\n", Hex(TextOf(popup)).c_str());
     Children("popup_control", popup);
-}
-
-int Clip(const wchar_t* path) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    const DWORD size = GetFileSize(file, nullptr);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + sizeof(wchar_t));
-    DWORD read = 0;
-    const bool ok = memory && ReadFile(file, GlobalLock(memory), size, &read, nullptr);
-    CloseHandle(file);
-    GlobalUnlock(memory);
-    for (int tries = 0; ok && !OpenClipboard(nullptr); ++tries) {
-        if (tries > 100) return 3;
-        Sleep(20);
-    }
-    const bool set = ok && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-    return set ? 0 : 2;
 }
 
 // What the system does when the window reaches a monitor of another DPI: asks the window for its
@@ -123,7 +105,6 @@ int ChangeDpi(HWND window, UINT dpi) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"clip" && argc == 3) return Clip(argv[2]);
     const DWORD start = GetTickCount();
     HWND window = nullptr;
     while (!(window = FindWindowW(L"KavoMainWindow", L"Kavo")) || !IsWindowVisible(window)) {

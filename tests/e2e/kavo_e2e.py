@@ -33,18 +33,20 @@ def wait_for(probe, expected, timeout=10.0):
     return value
 
 
-class Rect:
-    def __init__(self, text):
-        self.left, self.top, self.right, self.bottom = map(int, text.split(","))
-        self.width, self.height = self.right - self.left, self.bottom - self.top
-        self.centre = ((self.left + self.right) // 2, (self.top + self.bottom) // 2)
+def rect(text):  # "left,top,right,bottom" as (left, top, width, height)
+    left, top, right, bottom = map(int, text.split(","))
+    return left, top, right - left, bottom - top
+
+
+def centre(r):
+    return r[0] + r[2] // 2, r[1] + r[3] // 2
 
 
 class Desktop:
     """An Xvfb display of our own, and the Wine prefix's processes on it."""
 
-    def __init__(self, **env):
-        self.env = dict(os.environ, LC_ALL="C.UTF-8", **env)  # Wine reads Unix text as UTF-8
+    def __init__(self):
+        self.env = dict(os.environ, LC_ALL="C.UTF-8")  # Wine reads Unix text as UTF-8
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
                                       "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
@@ -63,34 +65,33 @@ class Desktop:
     def wine(self, *args):
         # To a file, not a pipe: Wine's helper processes inherit handles and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out,
-                           stderr=subprocess.DEVNULL, timeout=60, check=False)
+            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                           timeout=60, check=False)
             out.seek(0)
             return out.read().decode()
 
     def driver(self, *args):
-        """The driver's key=value lines; rows of controls become lists of dicts."""
+        """The driver's key=value lines; each control row becomes a dict."""
         result = {"control": [], "popup_control": []}
         for line in self.wine(DRIVER, *args).splitlines():
             key, _, value = line.rstrip("\r").partition("=")
             if key in result:
-                cid, cls, rect, style, text = value.split(" ")
-                value = {"id": int(cid), "class": cls.lower(), "rect": Rect(rect), "style": int(style),
-                         "text": unhex(text)}
-                result[key].append(value)
+                cid, cls, where, style, text = value.split(" ")
+                result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where),
+                                    "style": int(style), "text": unhex(text)})
             elif key:
                 result[key] = value
         result["controls"] = {c["id"]: c for c in result["control"]}
         return result
 
-    def screenshot(self, rect, name):
+    def screenshot(self, r, name):
         """Saves that part of the screen as an artifact; returns pixel(x, y) -> (r, g, b)."""
         path = pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name
         path.parent.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["import", "-window", "root", "-crop", f"{rect.width}x{rect.height}+{rect.left}+{rect.top}",
-                        "+repage", path], env=self.env, timeout=30, check=True)
+        subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*r), "+repage", path],
+                       env=self.env, timeout=30, check=True)
         rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
-        return lambda x, y: tuple(rgb[3 * (y * rect.width + x):][:3])
+        return lambda x, y: tuple(rgb[3 * (y * r[2] + x):][:3])
 
 
 class Kavo:
@@ -111,21 +112,19 @@ class Kavo:
             self.process.kill()
         self.process.wait(10)
 
-    def info(self):
-        return self.desktop.driver("info")
+    def info(self, key=None):
+        info = self.desktop.driver("info")
+        return info.get(key, "") if key else info
 
     def window(self):
-        return Rect(self.info()["window"])
+        return rect(self.info("window"))
 
     def text(self):
-        return unhex(self.info().get("text", ""))
-
-    def length(self):
-        return int(self.info()["length"])
+        return unhex(self.info("text"))
 
     def click(self, control, button=1):
         # No --sync: it waits forever when the pointer is already there.
-        self.desktop.xdotool("mousemove", *self.info()["controls"][control]["rect"].centre, "click", button)
+        self.desktop.xdotool("mousemove", *centre(self.info()["controls"][control]["rect"]), "click", button)
 
     def drag(self, start, delta, button=1):
         (x, y), (dx, dy) = start, delta
@@ -139,23 +138,22 @@ class Kavo:
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
     def paste(self, text):
-        """Ctrl+A, Ctrl+V of text put on the clipboard. Wine hands a new clipboard to its X side
-        late at times, so a paste is tried up to three times."""
-        with tempfile.NamedTemporaryFile(suffix=".txt") as f:
-            f.write(text.encode("utf-16-le"))
-            f.flush()
-            for _ in range(3):
-                self.desktop.wine(DRIVER, "clip", windows_path(f.name))
-                self.click(BOX)
-                self.keys("ctrl+a", "ctrl+v")
-                if wait_for(self.length, len(text), 5) == len(text):
-                    return
+        """Ctrl+A, Ctrl+V of text that xclip offers on the X clipboard while it runs."""
+        clip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard"], stdin=subprocess.PIPE,
+                                env=self.desktop.env, **QUIET)
+        try:
+            clip.stdin.write(text.encode())
+            clip.stdin.close()
+            self.click(BOX)
+            self.keys("ctrl+a", "ctrl+v")
+            wait_for(lambda: self.info("length"), str(len(text)), 10)
+        finally:
+            clip.kill()
+            clip.wait(10)
 
 
 class KavoTestCase(unittest.TestCase):
-    """One display for the module's tests; a fresh kavo.exe for each test unless START is off."""
-
-    START = True
+    """One display for the module's tests; a fresh kavo.exe for each test."""
 
     @classmethod
     def setUpClass(cls):
@@ -166,6 +164,5 @@ class KavoTestCase(unittest.TestCase):
         cls.desktop.close()
 
     def setUp(self):
-        if self.START:
-            self.kavo = Kavo(self.desktop)
-            self.addCleanup(self.kavo.close)
+        self.kavo = Kavo(self.desktop)
+        self.addCleanup(self.kavo.close)

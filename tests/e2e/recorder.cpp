@@ -1,22 +1,23 @@
 // Stands in for the browser as the handler of http addresses: appends its working folder and each
-// argument, as one line, to the file named by KAVO_RECORD.
+// argument, space-separated, as one UTF-8 line to the file named by KAVO_RECORD.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
-#include "hex.h"
-
 int wmain(int argc, wchar_t** argv) {
     wchar_t path[MAX_PATH] = {}, folder[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"KAVO_RECORD", path, MAX_PATH)) return 2;
     GetCurrentDirectoryW(MAX_PATH, folder);
-    std::string line = Hex(folder);
-    for (int i = 1; i < argc; ++i) line += " " + Hex(argv[i]);
+    std::wstring line = folder;
+    for (int i = 1; i < argc; ++i) line.append(L" ").append(argv[i]);
+    std::string utf8(line.size() * 3 + 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()),
+                        nullptr, nullptr);
     FILE* file = _wfopen(path, L"ab");
     if (!file) return 3;
-    std::fprintf(file, "%s\n", line.c_str());
+    std::fprintf(file, "%s\n", utf8.c_str());
     std::fclose(file);
     return 0;
 }

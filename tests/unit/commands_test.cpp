@@ -40,48 +40,45 @@ std::u16string Cat(std::u16string_view a, std::u16string_view b, std::u16string_
 }
 std::string Ascii(std::u16string_view s) { return std::string(s.begin(), s.end()); }
 
-const std::u16string kPages[] = {Cat(u"http://", SiteOneDomain, u"/play:k3x9q2w7"),
-                                 Cat(u"http://www.", SiteOneDomain, u"/play:k3x9q2w7"),
-                                 Cat(u"http://", SiteTwoDomain, u"/play:k3x9q2w7"),
-                                 Cat(u"http://www.", SiteTwoDomain, u"/play:k3x9q2w7")};
-const std::u16string kOthers[] = {u"", u"hello", kPages[0] + u" ",
-                                  Cat(u"http://", SiteTwoMediaHost, u"/s/k3/k3x9q2w7.flv")};
+const std::u16string kPage = Cat(u"http://", SiteOneDomain, u"/play:k3x9q2w7");
 
-TEST(GetLink, PutsTheSecondSitesMediaAddressThenEmptiesTheBox) {
-    const std::u16string media = Cat(u"http://", SiteTwoMediaHost, u"/s/k3/k3x9q2w7.flv");
-    for (const auto& page : kPages) {
-        FakeHost host(page);
+// Each row: the box's text; what "Вземи" pressed twice leaves in it; what "Свали" opens.
+TEST(Commands, GetAndDownloadBuildTheirOwnSitesMediaAddressForEitherSite) {
+    const std::u16string get = Cat(u"http://", SiteTwoMediaHost, u"/s/k3/k3x9q2w7.flv");
+    const std::string open = "http://" + Ascii(SiteOneMediaHost) + "/s/k3/k3x9q2w7.flv";
+    using Texts = std::vector<std::u16string>;
+    using Opened = std::vector<std::string>;
+    const struct {
+        std::u16string text;
+        Texts replaced;
+        Opened opened;
+    } rows[] = {
+        {kPage, {get, u""}, {open}},
+        {Cat(u"http://www.", SiteOneDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
+        {Cat(u"http://", SiteTwoDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
+        {Cat(u"http://www.", SiteTwoDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
+        {Cat(u"http://", SiteOneDomain, u"/play:ab\"-x y1"),
+         {Cat(u"http://", SiteTwoMediaHost, u"/s/ab/ab\"-x y1.flv"), u""},
+         {"http://" + Ascii(SiteOneMediaHost) + "/s/ab/ab%22-x%20y1.flv"}},
+        {u"", {u"", u""}, {}},
+        {u"hello", {u"", u""}, {}},
+        {kPage + u" ", {u"", u""}, {}},
+        {get, {u"", u""}, {}},
+    };
+    for (const auto& row : rows) {
+        FakeHost download(row.text);
+        Download(download);
+        EXPECT_EQ(download.opened, row.opened) << Ascii(row.text);
+        EXPECT_TRUE(download.replaced.empty());
+        FakeHost host(row.text);
         GetLink(host);
-        GetLink(host);  // the media address is no page address
-        EXPECT_EQ(host.replaced, (std::vector<std::u16string>{media, u""}));
-    }
-    for (const auto& other : kOthers) {
-        FakeHost host(other);
         GetLink(host);
-        EXPECT_EQ(host.replaced, std::vector<std::u16string>{u""});
-    }
-}
-
-TEST(Download, OpensTheFirstSitesMediaAddressEncodedAndKeepsTheText) {
-    const std::string media = "http://" + Ascii(SiteOneMediaHost);
-    for (const auto& page : kPages) {
-        FakeHost host(page);
-        Download(host);
-        EXPECT_EQ(host.opened, std::vector<std::string>{media + "/s/k3/k3x9q2w7.flv"});
-        EXPECT_TRUE(host.replaced.empty());
-    }
-    FakeHost crafted(Cat(u"http://", SiteOneDomain, u"/play:ab\"-x y1"));
-    Download(crafted);
-    EXPECT_EQ(crafted.opened, std::vector<std::string>{media + "/s/ab/ab%22-x%20y1.flv"});
-    for (const auto& other : kOthers) {
-        FakeHost host(other);
-        Download(host);
-        EXPECT_TRUE(host.opened.empty() && host.replaced.empty());
+        EXPECT_EQ(host.replaced, row.replaced) << Ascii(row.text);
     }
 }
 
 TEST(Commands, EndSilentlyOnAnyFailureAndTheAboutBoxShowsCreditAndVersion) {
-    FakeHost host(kPages[0], true);
+    FakeHost host(kPage, true);
     GetLink(host);  // none of them may throw
     Download(host);
     ShowAbout(host);
