@@ -6,5 +6,5 @@ scripts/install-deps.sh
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target kavo_links_bench >/dev/null
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target kavo kavo_bench_bare kavo_bench_launcher >/dev/null
+cmake --build --preset windows --target kavo kavo_bench_bare kavo_bench_launcher kavo_bench_controls kavo_bench_picture >/dev/null
 python3 bench/report.py

@@ -1,6 +1,6 @@
-// Starts two programs in turn, many times, and prints for each run how long it took from process
+// Starts programs in turn, many times, and prints for each run how long it took from process
 // creation to its window being shown and painted, and its private bytes and working set then.
-// Usage: kavo_bench_launcher RUNS EXE_A EXE_B
+// Usage: kavo_bench_launcher RUNS EXE...
 
 #include <windows.h>
 #include <psapi.h>
@@ -74,13 +74,15 @@ bool Run(const wchar_t* exe, LARGE_INTEGER frequency) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) return 64;
+    if (argc < 3) return 64;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     const int runs = _wtoi(argv[1]);
-    // Alternating, so that anything slowly changing on the machine weighs on both alike.
+    // In turn, so that anything slowly changing on the machine weighs on all alike.
     for (int i = 0; i < runs; ++i) {
-        if (!Run(argv[2], frequency) || !Run(argv[3], frequency)) return 1;
+        for (int exe = 2; exe < argc; ++exe) {
+            if (!Run(argv[exe], frequency)) return 1;
+        }
     }
     return 0;
 }
