@@ -34,7 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # To a file, not a pipe: a Wine server started by the driver would hold a pipe open.
-"$wine_run" build/windows/tests/e2e/kavo_test_driver.exe wait >"$info_file"
+"$wine_run" build/windows/tests/kavo_test_driver.exe wait >"$info_file"
 geometry=$(sed -n 's/^window=//p' "$info_file" | tr -d '\r')
 IFS=, read -r left top right bottom <<<"$geometry"
 shot=${KAVO_SCREENSHOT:-$PWD/build/kavo-window.png}
