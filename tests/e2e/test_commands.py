@@ -47,7 +47,7 @@ class Commands(KavoTestCase):
         rows = []
         for text, media in (("hello", None),  # opens nothing, or the next row comes one early
                             (f"http://www.{TWO}/play:k3x9q2w7", "k3/k3x9q2w7"),
-                            (f'http://{ONE}/play:ab"-x y1', "ab/ab%22-x%20y1")):
+                            (f'http://{ONE}/play:Жа"-x y1', "%D0%96%D0%B0/%D0%96%D0%B0%22-x%20y1")):
             kavo.paste(text)
             kavo.click(DOWNLOAD)
             if media:

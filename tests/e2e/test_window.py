@@ -72,7 +72,10 @@ class MainWindow(KavoTestCase):
         style = {cid: c["style"] for cid, c in info["controls"].items()}
         self.assertFalse(any(style[b] & 1 for b in (DOWNLOAD, GET, ABOUT)), "no default button")
         self.assertEqual(style[CLOSE] & 0x10100, 0x100, "SS_NOTIFY, no WS_TABSTOP")
-        self.desktop.screenshot(window, "kavo-96dpi.png")
+        # The "X" is drawn in the highlight-text colour (white here) straight on the red frame.
+        pixel = self.desktop.screenshot(window, "kavo-96dpi.png")
+        self.assertIn((255, 255, 255), {pixel(x, y) for x in range(232, 242) for y in range(15)})
+        self.assertGreater(pixel(232, 0)[0] - pixel(232, 0)[1], 60, "no opaque label background")
 
     def test_tab_order_and_keys_that_run_nothing(self):
         for key, expected in (("Tab", DOWNLOAD), ("Tab", GET), ("Tab", ABOUT), ("Tab", BOX), ("shift+Tab", ABOUT)):
