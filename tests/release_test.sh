@@ -12,9 +12,7 @@ for usage in codeSigning serverAuth; do
   openssl pkcs12 -export -in "$keys/$usage.crt" -inkey "$keys/$usage.key" -passout pass:right \
     -out "$keys/$usage.p12"
 done
-echo right >"$keys/right"
-echo wrong >"$keys/wrong"
-mkdir -p dist
+echo right >"$keys/right" && echo wrong >"$keys/wrong" && mkdir -p dist
 zip=dist/kavo-$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win64.zip
 
 while IFS='|' read -r p12 password message; do

@@ -1,7 +1,7 @@
 // Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
 // inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
 //   driver wait | info   the window, its controls, the focus, an owned message box
-//   driver dpi N         delivers a change to N DPI as the system does
+//   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
 
 #include <windows.h>
 
@@ -77,9 +77,10 @@ void Info(HWND window) {
 }
 
 // What the system does when the window reaches a monitor of another DPI: asks the window for its
-// size there (WM_GETDPISCALEDSIZE), then sends WM_DPICHANGED with a rectangle of that size. Both
-// messages carry pointers, so their memory is made in the window's own process.
-int ChangeDpi(HWND window, UINT dpi) {
+// size there (WM_GETDPISCALEDSIZE; if it does not answer, scales the old size), then sends
+// WM_DPICHANGED with a rectangle of that size. Both messages carry pointers, so their memory is
+// made in the window's own process.
+int ChangeDpi(HWND window, int old, UINT dpi) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, 0, pid);
@@ -87,7 +88,8 @@ int ChangeDpi(HWND window, UINT dpi) {
     if (!remote) return 2;
     RECT r{};
     GetWindowRect(window, &r);
-    SIZE size{r.right - r.left, r.bottom - r.top};
+    const auto scaled = [&](LONG pixels) { return MulDiv(pixels, static_cast<int>(dpi), old); };
+    SIZE size{scaled(r.right - r.left), scaled(r.bottom - r.top)};
     WriteProcessMemory(process, remote, &size, sizeof(size), nullptr);
     const auto lp = reinterpret_cast<LPARAM>(remote);
     if (SendMessageW(window, WM_GETDPISCALEDSIZE, MAKEWPARAM(dpi, dpi), lp)) {
@@ -111,7 +113,9 @@ int wmain(int argc, wchar_t** argv) {
         if (GetTickCount() - start > (command == L"wait" ? 20000u : 2000u)) return 1;
         Sleep(25);
     }
-    if (command == L"dpi" && argc == 3) return ChangeDpi(window, static_cast<UINT>(_wtoi(argv[2])));
+    if (command == L"dpi" && argc == 4) {
+        return ChangeDpi(window, _wtoi(argv[2]), static_cast<UINT>(_wtoi(argv[3])));
+    }
     Info(window);
     return 0;
 }

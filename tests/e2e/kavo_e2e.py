@@ -42,9 +42,7 @@ def centre(r):
     return r[0] + r[2] // 2, r[1] + r[3] // 2
 
 
-class Desktop:
-    """An Xvfb display of our own, and the Wine prefix's processes on it."""
-
+class Desktop:  # an Xvfb display of our own, and the Wine prefix's processes on it
     def __init__(self):
         self.env = dict(os.environ, LC_ALL="C.UTF-8")  # Wine reads Unix text as UTF-8
         read, write = os.pipe()
@@ -70,8 +68,7 @@ class Desktop:
             out.seek(0)
             return out.read().decode()
 
-    def driver(self, *args):
-        """The driver's key=value lines; each control row becomes a dict."""
+    def driver(self, *args):  # the driver's key=value lines; each control row becomes a dict
         result = {"control": [], "popup_control": []}
         for line in self.wine(DRIVER, *args).splitlines():
             key, _, value = line.rstrip("\r").partition("=")
@@ -94,9 +91,7 @@ class Desktop:
         return lambda x, y: tuple(rgb[3 * (y * r[2] + x):][:3])
 
 
-class Kavo:
-    """One running kavo.exe on a Desktop."""
-
+class Kavo:  # one running kavo.exe on a Desktop
     def __init__(self, desktop, exe=EXE, cwd=None, **env):
         self.desktop = desktop
         self.process = subprocess.Popen([WINE_RUN, exe], env=dict(desktop.env, **env), cwd=cwd, **QUIET)
@@ -152,9 +147,7 @@ class Kavo:
             clip.wait(10)
 
 
-class KavoTestCase(unittest.TestCase):
-    """One display for the module's tests; a fresh kavo.exe for each test."""
-
+class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a fresh kavo.exe for each
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop()

@@ -54,8 +54,6 @@ TEST(Commands, GetAndDownloadBuildTheirOwnSitesMediaAddressForEitherSite) {
         Opened opened;
     } rows[] = {
         {kPage, {get, u""}, {open}},
-        {Cat(u"http://www.", SiteOneDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
-        {Cat(u"http://", SiteTwoDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
         {Cat(u"http://www.", SiteTwoDomain, u"/play:k3x9q2w7"), {get, u""}, {open}},
         {Cat(u"http://", SiteOneDomain, u"/play:ab\"-x y1"),
          {Cat(u"http://", SiteTwoMediaHost, u"/s/ab/ab\"-x y1.flv"), u""},
