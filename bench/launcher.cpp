@@ -46,7 +46,7 @@ bool Run(const wchar_t* exe, LARGE_INTEGER frequency) {
     }
     WaitForInputIdle(process.hProcess, 10000);
     HWND window = nullptr;
-    for (int i = 0; i < 100000; ++i) {
+    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;) {
         window = VisibleWindowOf(process.dwProcessId);
         // Shown, and no part of it still waiting to be painted.
         if (window && !GetUpdateRect(window, nullptr, FALSE)) break;
