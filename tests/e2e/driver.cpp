@@ -1,9 +1,11 @@
 // Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
 // inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
-//   driver wait | info   the window, its controls, the focus, an owned message box
+//   driver wait | info   the window (found by its class and its title, "Kavo"), its controls, the
+//                        focus, an owned message box
 //   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -59,12 +61,19 @@ void Info(HWND window) {
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
     const HWND box = GetDlgItem(window, IDC_ADDRESS_BOX);
     const auto length = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
-    std::printf("style=%lld\ntitle=%s\nenabled=%d\nfocus=%d\nlength=%lld\ntext=%s\n",
+    std::printf("style=%lld\nenabled=%d\nfocus=%d\nlength=%lld\ntext=%s\n",
                 static_cast<long long>(GetWindowLongPtrW(window, GWL_STYLE)),
-                Hex(TextOf(window)).c_str(), IsWindowEnabled(window) ? 1 : 0,
+                IsWindowEnabled(window) ? 1 : 0,
                 thread.hwndFocus ? GetDlgCtrlID(thread.hwndFocus) : 0,
                 static_cast<long long>(length), length < 100000 ? Hex(TextOf(box)).c_str() : "");
     Children("control", window);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    PROCESS_MEMORY_COUNTERS memory{};
+    GetProcessMemoryInfo(process, &memory, sizeof(memory));  // Wine fills PagefileUsage, not
+    CloseHandle(process);                                    // PrivateUsage: the same figure
+    std::printf("private=%llu\n", static_cast<unsigned long long>(memory.PagefileUsage));
     // A message box: a visible top-level window that the main window owns.
     HWND popup = nullptr;
     while ((popup = FindWindowExW(nullptr, popup, nullptr, nullptr)) != nullptr &&

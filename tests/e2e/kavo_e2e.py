@@ -141,7 +141,7 @@ class Kavo:  # one running kavo.exe on a Desktop
             clip.stdin.close()
             self.click(BOX)
             self.keys("ctrl+a", "ctrl+v")
-            wait_for(lambda: self.info("length"), str(len(text)), 10)
+            wait_for(lambda: self.info("length"), str(len(text.encode("utf-16-le")) // 2), 10)
         finally:
             clip.kill()
             clip.wait(10)
