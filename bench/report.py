@@ -42,10 +42,10 @@ def start_up_runs():
             rows = [line.split() for line in out.read().decode().splitlines() if line.startswith("run ")]
     finally:
         desktop.close()
-    names = {pathlib.PureWindowsPath(p).name.lower(): k for k, p in zip(PROGRAMS, exes)}
+    names = dict(zip(exes, PROGRAMS))  # the launcher names each run's program as it was given
     runs = {k: [] for k in PROGRAMS}
     for _, exe, ms, private, _ in rows:
-        runs[names[pathlib.PureWindowsPath(exe).name.lower()]].append((float(ms), int(private) / 1024))
+        runs[names[exe]].append((float(ms), int(private) / 1024))
     return runs
 
 
