@@ -7,6 +7,13 @@
 //   out_of_range with messages and so link whole string and stream instantiations (some 50 KB).
 // Every failure in a command ends it through catch (...), which needs no message; running out of
 // memory is the one way a string here can fail.
+//
+// What it costs: std::string's at() and substr() past the end, and reserve() or any growth past
+// max_size(), now throw bad_alloc instead of out_of_range or length_error. And the error helpers
+// share one library member (functexcept.o): code that needs one more of them (std::stoi's
+// __throw_invalid_argument, say) pulls that member in, and the link fails with "multiple
+// definition" of the ones below. Then define that helper here too, or drop these four. The
+// link_map test fails when either member comes back.
 
 #include <cstdlib>
 #include <exception>
