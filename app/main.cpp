@@ -5,6 +5,11 @@
 #include "main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Kavo often runs from a downloads folder where anything may lie beside it. From here on, a
+    // library loaded by name, by Kavo or by the system code it calls, is looked for in System32
+    // only, never beside kavo.exe or in the current folder. (Its own imports, loaded before,
+    // are known DLLs and the side-by-side comctl32.)
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The picture decoder is a COM object, and the shell wants a single-threaded apartment.
     kavo::ComApartment com;
     kavo::MainWindow window(instance);

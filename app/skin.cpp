@@ -5,7 +5,7 @@
 namespace kavo {
 
 UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height) {
-    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10));
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     auto* bytes = static_cast<BYTE*>(loaded ? LockResource(loaded) : nullptr);
     if (!bytes || width <= 0 || height <= 0) return nullptr;

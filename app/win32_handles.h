@@ -48,7 +48,7 @@ class PaintGuard {
     PAINTSTRUCT ps_{};
 };
 
-// A move-only owner of one COM reference.
+// The owner of one COM reference, for the scope that made it: neither copied nor moved.
 template <class T>
 class ComPtr {
   public:

@@ -21,7 +21,12 @@ std::wstring ProgramFolder() {
         path.resize(path.size() * 2);
     }
     const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+    if (slash == std::wstring::npos) return {};
+    path.resize(slash);
+    // "E:" alone names drive E's current folder, not its root. A share's root, "\\server\share",
+    // needs no backslash.
+    if (path.ends_with(L':')) path.push_back(L'\\');
+    return path;
 }
 
 }  // namespace

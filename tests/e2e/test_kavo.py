@@ -167,13 +167,18 @@ class RealWindow(KavoTestCase):
         self.kavo.keys("ctrl+z")
         self.assertEqual(wait_for(length, len(text), 30), len(text))
 
-    def test_download_opens_the_media_address_as_one_argument_from_the_programs_folder(self):
+    def record_downloads(self):
+        """Registers the recorder as the http handler; returns a probe of the lines it wrote."""
         self.kavo.close()
         record = pathlib.Path(tempfile.mkdtemp()) / "opened.txt"
         self.addCleanup(shutil.rmtree, record.parent)
         self.desktop.env["KAVO_RECORD"] = windows_path(record)
         self.desktop.wine("reg", "add", r"HKLM\Software\Classes\http\shell\open\command", "/ve", "/d",
                           f'"{windows_path(RECORDER)}" "%1"', "/f")
+        return lambda: record.exists() and record.read_text(encoding="utf-8").splitlines()
+
+    def test_download_opens_the_media_address_as_one_argument_from_the_programs_folder(self):
+        opened = self.record_downloads()
         folder = pathlib.Path(self.desktop.env["WINEPREFIX"], "drive_c", "Видео", "Каво")
         folder.mkdir(parents=True, exist_ok=True)
         shutil.copy(EXE, folder)
@@ -187,9 +192,24 @@ class RealWindow(KavoTestCase):
             kavo.click(DOWNLOAD)
             if media:
                 rows.append(rf"C:\Видео\Каво http://{MEDIA_ONE}/s/{media}.flv")
-                opened = lambda: record.exists() and record.read_text(encoding="utf-8").splitlines()
                 self.assertEqual(wait_for(opened, rows, 15), rows)
             self.assertEqual(kavo.text(), text, "the box keeps its text")
+
+    def test_download_from_a_drive_root_gives_the_root_not_the_drives_current_folder(self):
+        opened = self.record_downloads()
+        root = pathlib.Path(tempfile.mkdtemp())
+        self.addCleanup(shutil.rmtree, root)
+        (root / "sub").mkdir()
+        shutil.copy(EXE, root)
+        drive = pathlib.Path(self.desktop.env["WINEPREFIX"], "dosdevices", "e:")
+        drive.symlink_to(root)  # fails, touching nothing, if the prefix has an E: drive already
+        self.addCleanup(drive.unlink)
+        kavo = Kavo(self.desktop, exe=r"E:\kavo.exe", cwd=root / "sub")  # from E:\sub, where "E:" alone leads
+        self.addCleanup(kavo.close)
+        kavo.paste(f"http://{ONE}/play:k3x9q2w7")
+        kavo.click(DOWNLOAD)
+        row = [rf"E:\ http://{MEDIA_ONE}/s/k3/k3x9q2w7.flv"]
+        self.assertEqual(wait_for(opened, row, 15), row)
 
     def test_without_a_picture_decoder_it_paints_a_plain_panel_and_works(self):
         self.kavo.close()
