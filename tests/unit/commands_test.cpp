@@ -11,25 +11,34 @@
 namespace kavo {
 namespace {
 
-// Records what a command does to the window; can be told to fail at every step.
+// Records what a command does to the window, and in which order; can be told to fail at a step.
 struct FakeHost final : CommandHost {
     std::u16string text;
     std::vector<std::u16string> replaced, messages;
-    std::vector<std::string> opened;
-    bool fail;
+    std::vector<std::string> opened, steps;
+    std::string failAt;
 
-    explicit FakeHost(std::u16string_view t, bool failing = false) : text(t), fail(failing) {}
+    explicit FakeHost(std::u16string_view t, std::string_view failing = {})
+        : text(t), failAt(failing) {}
 
-    std::u16string Text() override { return fail ? throw std::runtime_error("text") : text; }
+    void Step(const char* name) {
+        steps.emplace_back(name);
+        if (failAt == name) throw std::runtime_error(name);
+    }
+    std::u16string Text() override {
+        Step("Text");
+        return text;
+    }
     void ReplaceText(std::u16string_view t) override {
-        if (fail) throw std::bad_alloc();
+        Step("ReplaceText");
         text = replaced.emplace_back(t);
     }
     void OpenAddress(std::string_view address) override {
-        if (fail) throw std::runtime_error("open");
+        Step("OpenAddress");
         opened.emplace_back(address);
     }
     void ShowMessage(std::u16string_view t, std::u16string_view title, unsigned style) override {
+        Step("ShowMessage");
         messages.push_back(std::u16string(t) + u"|" + std::u16string(title) + u"|" +
                            (style == 0x40 ? u"OK, information" : u"?"));
     }
@@ -75,12 +84,32 @@ TEST(Commands, GetAndDownloadBuildTheirOwnSitesMediaAddressForEitherSite) {
     }
 }
 
-TEST(Commands, EndSilentlyOnAnyFailureAndTheAboutBoxShowsCreditAndVersion) {
-    FakeHost host(kPage, true);
-    GetLink(host);  // none of them may throw
-    Download(host);
+// Each row: a command, the step at which the host fails, the steps taken up to and including it.
+// No step follows the failure, and nothing escapes the command (noexcept: that would abort).
+TEST(Commands, EndSilentlyWhereTheHostFailsAndLeaveTheWindowAsItWas) {
+    using Steps = std::vector<std::string>;
+    const struct {
+        void (*command)(CommandHost&) noexcept;
+        const char* failAt;
+        Steps steps;
+    } rows[] = {
+        {GetLink, "Text", {"Text"}},
+        {GetLink, "ReplaceText", {"Text", "ReplaceText"}},
+        {Download, "Text", {"Text"}},
+        {Download, "OpenAddress", {"Text", "OpenAddress"}},
+        {ShowAbout, "ShowMessage", {"ShowMessage"}},
+    };
+    for (const auto& row : rows) {
+        FakeHost host(kPage, row.failAt);
+        row.command(host);
+        EXPECT_EQ(host.steps, row.steps) << row.failAt;
+        EXPECT_TRUE(host.replaced.empty() && host.opened.empty() && host.messages.empty());
+    }
+}
+
+TEST(Commands, AboutBoxShowsCreditAndVersion) {
+    FakeHost host(kPage);
     ShowAbout(host);
-    EXPECT_TRUE(host.opened.empty() && host.replaced.empty());
     EXPECT_EQ(host.messages, std::vector<std::u16string>{u"Автор: " + std::u16string(AuthorName) +
                                                          u"\r\n" + std::u16string(AuthorHomePage) +
                                                          u"|Kavo v.1.2|OK, information"});
