@@ -27,25 +27,31 @@ background() {
     -strip -quality 92 -sampling-factor 1x1 "$out"
 }
 
-background 1 background.jpg
-background 2 background@2x.jpg
-
-# The icon: a white-green-red tricolour waving on an olive pole, drawn large and reduced to
-# 16 colours at each size, stored as 4-bit images with a transparency mask.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-"$IM" -size 96x58 xc:none \
-  -fill '#ffffff' -draw 'rectangle 0,0 95,19' \
-  -fill '#00966e' -draw 'rectangle 0,19 95,38' \
-  -fill '#d62612' -draw 'rectangle 0,38 95,57' \
-  -stroke '#7d7d7d' -strokewidth 1 -fill none -draw 'rectangle 0,0 95,57' \
-  -background none -wave 7x70 "$tmp/cloth.png"
-"$IM" -size 128x128 xc:none \
-  -fill '#6b6b1e' -draw 'rectangle 14,10 22,124' \
-  -fill '#8a8a2a' -draw 'circle 18,9 18,3' \
-  "$tmp/cloth.png" -geometry +23+8 -composite "$tmp/flag.png"
+background 1 "$tmp/background.jpg"
+background 2 "$tmp/background@2x.jpg"
+
+# The icon: a white-green-red tricolour waving on an olive pole, drawn once at 256 px. The 16 and
+# 32 px images are reduced to 16 colours and stored as 4-bit images with a transparency mask; the
+# 48 px one keeps its alpha (32-bit), and the 256 px one is stored as a PNG, for high DPI.
+"$IM" -size 192x116 xc:none \
+  -fill '#ffffff' -draw 'rectangle 0,0 191,39' \
+  -fill '#00966e' -draw 'rectangle 0,38 191,77' \
+  -fill '#d62612' -draw 'rectangle 0,76 191,115' \
+  -stroke '#7d7d7d' -strokewidth 2 -fill none -draw 'rectangle 1,1 190,114' \
+  -background none -wave 14x140 "$tmp/cloth.png"
+"$IM" -size 256x256 xc:none \
+  -fill '#6b6b1e' -draw 'rectangle 28,20 45,249' \
+  -fill '#8a8a2a' -draw 'circle 36,18 36,6' \
+  "$tmp/cloth.png" -geometry +46+16 -composite -strip -define png:compression-level=9 \
+  "png32:$tmp/icon256.png"
 for n in 16 32; do
-  "$IM" "$tmp/flag.png" -resize ${n}x${n} -channel A -threshold 50% +channel \
+  "$IM" "$tmp/icon256.png" -resize ${n}x${n} -channel A -threshold 50% +channel \
     -colors 15 -strip "$tmp/icon$n.png"
 done
-icotool -c -o kavo.ico -b 4 "$tmp/icon16.png" -b 4 "$tmp/icon32.png"
+"$IM" "$tmp/icon256.png" -resize 48x48 -strip "png32:$tmp/icon48.png"
+icotool -c -o "$tmp/kavo.ico" -b 4 "$tmp/icon16.png" -b 4 "$tmp/icon32.png" \
+  -b 32 "$tmp/icon48.png" -r "$tmp/icon256.png"
+# Into place only when all of them are made.
+mv "$tmp/background.jpg" "$tmp/background@2x.jpg" "$tmp/kavo.ico" .

@@ -43,12 +43,12 @@ class Executable(unittest.TestCase):
         data = {(r.id, e.id): pe.get_data(e.directory.entries[0].data.struct.OffsetToData,
                                           e.directory.entries[0].data.struct.Size)
                 for r in pe.DIRECTORY_ENTRY_RESOURCE.entries for e in r.directory.entries}
-        group = data[14, 1]  # RT_GROUP_ICON: each entry, and the bit depth of its RT_ICON image
-        icons = [struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(group[4])]
-        icons = [(w, colours, bits, struct.unpack_from("<H", data[3, rid], 14)[0])
-                 for w, _, colours, _, _, bits, _, rid in icons]
-        self.assertIn((32, 16, 4, 4), icons)
-        self.assertEqual({icon[1:] for icon in icons}, {(16, 4, 4)})
+        group = data[14, 1]  # RT_GROUP_ICON: each entry, and what its RT_ICON image is
+        image = lambda d: ("PNG", *struct.unpack_from(">IIBB", d, 16)) if d.startswith(b"\x89PNG") else (
+            struct.unpack_from("<H", d, 14)[0])  # PNG: size, depth, RGBA; bitmap: bits per pixel
+        icons = sorted((w or 256, colours, bits, image(data[3, rid])) for w, _, colours, _, _, bits, _, rid in
+                       (struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(group[4])))
+        self.assertEqual(icons, [(16, 16, 4, 4), (32, 16, 4, 4), (48, 0, 32, 32), (256, 0, 32, ("PNG", 256, 256, 8, 6))])
         self.assertIn(b'name="Kavo" version="1.2.0.9"', data[24, 1])  # RT_MANIFEST
         self.assertLessEqual({i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT},
                              {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
