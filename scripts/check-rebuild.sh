@@ -7,7 +7,14 @@
 # compared with the rebuilt one byte for byte, with two allowances that signing alone makes: the
 # 4-byte PE checksum field, and at most 7 zero bytes of padding at the end of the file.
 set -euo pipefail
+if [ $# -eq 0 ]; then
+  echo "usage: $0 RELEASE [-DVARIABLE=VALUE ...]" >&2
+  echo "RELEASE: the release zip or its kavo.exe; then the -D values the release was built with" >&2
+  exit 2
+fi
 source=$(cd "$(dirname "$0")/.." && pwd)
+git -C "$source" diff --quiet HEAD -- 2>/dev/null ||
+  echo "check-rebuild: note: $source is not a clean checkout; the rebuild has its changes" >&2
 release=$(realpath "$1")
 shift
 work=$(mktemp -d)
@@ -23,7 +30,8 @@ osslsigncode remove-signature -in "$work/released.exe" -out "$work/stripped.exe"
 
 mkdir "$work/src"
 (cd "$source" && tar --exclude=./build --exclude=./dist --exclude=./.git -cf - .) | tar -xf - -C "$work/src"
-env -u KAVO_SIGN_PKCS12 "$work/src/scripts/release.sh" "$@" >/dev/null
+# The copy has no .git, so it names no commit; its release goes to a folder of its own.
+env -u KAVO_SIGN_PKCS12 KAVO_ALLOW_DIRTY=1 KAVO_DIST="$work/dist" "$work/src/scripts/release.sh" "$@" >/dev/null
 rebuilt=$work/src/build/release/app/kavo.exe
 
 size=$(stat -c %s "$rebuilt")

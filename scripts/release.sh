@@ -1,27 +1,43 @@
 #!/usr/bin/env bash
-# Builds the release package: dist/kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence) and
-# dist/SHA256SUMS beside it. Extra arguments go to CMake, for the real site and author values:
+# Builds the release: kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence) and SHA256SUMS
+# beside it, in dist/ or the folder KAVO_DIST names. Extra arguments go to CMake, for the real
+# site and author values:
 #   scripts/release.sh -DKAVO_SITE_ONE_DOMAIN=... -DKAVO_AUTHOR_NAME=...
+# The build folder is configured afresh each run: a value not given is the default, never one
+# left from an earlier release.
 # With KAVO_SIGN_PKCS12 (a PKCS#12 file) and KAVO_SIGN_PASSWORD_FILE (a file holding its password)
 # in the environment, kavo.exe is Authenticode-signed (SHA-256) before it is zipped;
-# KAVO_SIGN_TIMESTAMP_URL, if set, names an RFC 3161 time-stamp server. A failure leaves neither
-# the zip nor the checksum file behind.
+# KAVO_SIGN_TIMESTAMP_URL, if set, names an RFC 3161 time-stamp server.
+# A release names one commit: uncommitted changes to tracked files stop it (KAVO_ALLOW_DIRTY=1
+# builds anyway and says so). Whatever stops it, the output folder is left as it was: everything
+# is made in a staging folder inside it and moved into place at the end, SHA256SUMS last.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-version=$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-name=kavo-$version-win64
-mkdir -p dist
-rm -f "dist/$name.zip" dist/SHA256SUMS
 fail() {
   echo "release: $*" >&2
   exit 1
 }
+# The staging folder, and any folders made for the output folder, go whenever the run ends.
+stage='' made=()
+cleanup() {
+  [ -z "$stage" ] || rm -rf "$stage"
+  for folder in "${made[@]}"; do rmdir "$folder" 2>/dev/null || break; done
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+absolute() { [[ -z $1 || $1 == /* ]] && echo "$1" || echo "$PWD/$1"; }
+# Paths the caller gives are read from the caller's folder.
+root=$(cd "$(dirname "$0")/.." && pwd -P)
+dist=$(absolute "${KAVO_DIST:-$root/dist}")
+sign=$(absolute "${KAVO_SIGN_PKCS12:-}")
+password=$(absolute "${KAVO_SIGN_PASSWORD_FILE:-}")
+cd "$root"
+scripts/install-deps.sh
+version=$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=kavo-$version-win64
 
-# The signing inputs are checked before anything is built.
-sign=${KAVO_SIGN_PKCS12:-}
+# The inputs are checked before anything is built or made.
 if [ -n "$sign" ]; then
-  password=${KAVO_SIGN_PASSWORD_FILE:-}
   [ -f "$sign" ] || fail "KAVO_SIGN_PKCS12: no such file: $sign"
   [ -f "$password" ] || fail "KAVO_SIGN_PASSWORD_FILE: no such file: ${password:-(not set)}"
   certificate=$(openssl pkcs12 -in "$sign" -passin "file:$password" -nokeys -clcerts 2>/dev/null ||
@@ -30,31 +46,56 @@ if [ -n "$sign" ]; then
   openssl x509 -noout -ext extendedKeyUsage <<<"$certificate" 2>/dev/null | grep -q "Code Signing" ||
     fail "KAVO_SIGN_PKCS12: the certificate is not for code signing (no Code Signing extended key usage)"
 fi
+if [ "$(git rev-parse --show-toplevel 2>/dev/null)" != "$root" ]; then
+  source_state="not a git checkout, so it names no commit"
+elif ! git diff --quiet HEAD --; then
+  source_state="uncommitted changes to tracked files ($(git diff --name-only HEAD -- | head -n 3 | paste -sd ' '))"
+fi
+if [ -n "${source_state:-}" ]; then
+  [ "${KAVO_ALLOW_DIRTY:-}" = 1 ] ||
+    fail "the source has $source_state: commit first, or set KAVO_ALLOW_DIRTY=1 to build it anyway"
+  built_from="a source with $source_state (KAVO_ALLOW_DIRTY=1)"
+else
+  built_from="commit $(git rev-parse --short=12 HEAD)"
+fi
 
 build=build/release
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake --fresh -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF --no-warn-unused-cli "$@" >/dev/null
 cmake --build "$build" --target kavo -j 2
 
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-# Fixed times and order, so the same commit and values give the same zip (and, signed with the
-# same key, the same signature).
-epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+folder=$dist
+while [ ! -e "$folder" ]; do made+=("$folder") && folder=$(dirname "$folder"); done
+mkdir -p "$dist"
+stage=$(mktemp -d "$dist/.kavo-release.XXXXXX")
+
+# The zip's files, in the zip's order, with fixed times, so the same commit and values give the
+# same zip (and, signed with the same key, the same signature).
+files=(kavo.exe README.txt LICENSE.txt)
+mkdir "$stage/files"
+cd "$stage/files"
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
 if [ -n "$sign" ]; then
   osslsigncode sign -pkcs12 "$sign" -readpass "$password" -h sha256 -n Kavo -time "$epoch" \
       ${KAVO_SIGN_TIMESTAMP_URL:+-ts "$KAVO_SIGN_TIMESTAMP_URL"} \
-      -in "$build/app/kavo.exe" -out "$stage/kavo.exe" >"$stage/sign.log" 2>&1 ||
-    fail "signing kavo.exe failed: $(grep -v '^Succeeded' "$stage/sign.log" | head -n 3)"
-  rm "$stage/sign.log"
+      -in "$root/$build/app/kavo.exe" -out kavo.exe >"$stage/sign.log" 2>&1 ||
+    fail "signing kavo.exe failed: $(grep -v -e '^Succeeded' -e '^$' "$stage/sign.log" | head -n 3)"
 else
-  cp "$build/app/kavo.exe" "$stage/kavo.exe"
+  cp "$root/$build/app/kavo.exe" kavo.exe
 fi
-sed 's/$/\r/' packaging/README.txt >"$stage/README.txt"
-sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
-touch -d "@$epoch" "$stage"/*
-(cd "$stage" && TZ=UTC zip -q -X -D "$name.zip" kavo.exe README.txt LICENSE.txt &&
- sha256sum "$name.zip" >SHA256SUMS)
-mv "$stage/$name.zip" "$stage/SHA256SUMS" dist/
-echo "dist/$name.zip${sign:+ (signed)}"
-cat dist/SHA256SUMS
+short=${version%.*.*}  # the major and minor version, as the About box shows it
+title="Kavo $short"
+sed -e "1s/@VERSION@/$short/" -e "2s/^=*\$/${title//?/=}/" -e 's/$/\r/' \
+    "$root/packaging/README.txt" >README.txt
+sed 's/$/\r/' "$root/LICENSE" >LICENSE.txt
+touch -d "@$epoch" "${files[@]}"
+TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
+
+# Moved into the output folder in this order, each replacing the earlier one in one rename;
+# SHA256SUMS, which lists them, comes last.
+outputs=("$name.zip")
+cd "$stage"
+sha256sum "${outputs[@]}" >SHA256SUMS
+for output in "${outputs[@]}" SHA256SUMS; do mv -fT "$output" "$dist/$output"; done
+echo "$dist/$name.zip${sign:+ (signed)}, built from $built_from"
+cat "$dist/SHA256SUMS"

@@ -1,34 +1,58 @@
 #!/usr/bin/env bash
-# The release: each signing failure stops it with its message and leaves no zip or checksum file;
-# signed with a throwaway certificate, it verifies, matches its checksum and, signature aside,
-# equals a rebuild in another folder.
+# The release, made from a committed copy of this tree into a folder of its own (the checkout's
+# dist/ and build/ are never touched). Other values, a version and uncommitted changes allowed,
+# then a signed release with no values: it has the defaults, verifies, matches its checksums and,
+# signature aside, equals a rebuild in another folder. Each bad input, a configure error, a signing
+# failure and uncommitted changes stop it with their message and leave the output folder as it was.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-keys=$(mktemp -d)
-trap 'rm -rf "$keys"' EXIT
+unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+trap 'echo "FAILED at line $LINENO" >&2' ERR
+src=$tmp/src keys=$tmp/keys
+export KAVO_DIST=$tmp/dist
+mkdir "$src" "$keys"
+(cd "$(dirname "$0")/.." && tar --exclude=./build --exclude=./dist --exclude=./.git -cf - .) | tar -xf - -C "$src"
+git -C "$src" init -q && git -C "$src" add -A
+git -C "$src" -c user.name=Kavo -c user.email=kavo@example.invalid commit -qm copy
 for usage in codeSigning serverAuth; do
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kavo test $usage" \
     -addext "extendedKeyUsage=$usage" -keyout "$keys/$usage.key" -out "$keys/$usage.crt" 2>/dev/null
   openssl pkcs12 -export -in "$keys/$usage.crt" -inkey "$keys/$usage.key" -passout pass:right \
     -out "$keys/$usage.p12"
 done
-echo right >"$keys/right" && echo wrong >"$keys/wrong" && mkdir -p dist
-zip=dist/kavo-$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win64.zip
+echo right >"$keys/right" && echo wrong >"$keys/wrong"
 
-while IFS='|' read -r p12 password message; do
-  touch "$zip" dist/SHA256SUMS  # left from an earlier release: must go too
-  KAVO_SIGN_PKCS12=$keys/$p12 KAVO_SIGN_PASSWORD_FILE=$keys/$password scripts/release.sh >"$keys/out" 2>&1 ||
-    grep -q "$message" "$keys/out" && [ ! -e "$zip" ] && [ ! -e dist/SHA256SUMS ] ||
-    { echo "FAILED: $p12 with $password: expected \"$message\" and nothing left; got:"; cat "$keys/out"; exit 1; }
-done <<'CASES'
-missing.p12|right|KAVO_SIGN_PKCS12: no such file
-codeSigning.p12|missing|KAVO_SIGN_PASSWORD_FILE: no such file
-codeSigning.p12|wrong|cannot be opened with the password
-serverAuth.p12|right|not for code signing
-CASES
-
-KAVO_SIGN_PKCS12=$keys/codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=$keys/right scripts/release.sh >/dev/null
-(cd dist && sha256sum -c SHA256SUMS)
+homepage() { unzip -p "$1" kavo.exe | strings -e l | grep -o '//[a-z.-]*example/'; }
+sed -i 's/^project(Kavo VERSION [0-9.]*/project(Kavo VERSION 17.8.0.9/' "$src/CMakeLists.txt"
+KAVO_ALLOW_DIRTY=1 "$src/scripts/release.sh" -DKAVO_AUTHOR_HOME_PAGE=https://other.example/ >"$tmp/out"
+grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
+[ "$(homepage "$KAVO_DIST/kavo-17.8.0.9-win64.zip")" = //other.example/ ]
+[ "$(unzip -p "$KAVO_DIST/kavo-17.8.0.9-win64.zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
+git -C "$src" checkout -q CMakeLists.txt
+zip=$KAVO_DIST/kavo-$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")-win64.zip
+# Paths relative to the caller's folder.
+(cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
+  "$src/scripts/release.sh" >/dev/null)
+[ "$(homepage "$zip")" = //kavo.example/ ]
+(cd "$KAVO_DIST" && sha256sum -c --quiet SHA256SUMS)
 unzip -p "$zip" kavo.exe >"$keys/kavo.exe"
 osslsigncode verify -CAfile "$keys/codeSigning.crt" -in "$keys/kavo.exe" | grep -q "Signature verification: ok"
-scripts/check-rebuild.sh "$zip"
+"$src/scripts/check-rebuild.sh" "$zip"
+
+cp -a "$KAVO_DIST" "$tmp/before"
+stops() {  # the release stops with this message and leaves the output folder as it was
+  local message=$1 && shift
+  if "$src/scripts/release.sh" "$@" >"$tmp/out" 2>&1 || ! grep -qF "$message" "$tmp/out" ||
+     ! diff -r "$tmp/before" "$KAVO_DIST"; then
+    echo "FAILED: expected \"$message\" and the output folder as it was; got:" && cat "$tmp/out" && exit 1
+  fi
+}
+signed() { KAVO_SIGN_PKCS12=$keys/$1 KAVO_SIGN_PASSWORD_FILE=$keys/$2 stops "$3"; }
+signed missing.p12 right "KAVO_SIGN_PKCS12: no such file"
+signed codeSigning.p12 missing "KAVO_SIGN_PASSWORD_FILE: no such file"
+signed codeSigning.p12 wrong "cannot be opened with the password"
+signed serverAuth.p12 right "not for code signing"
+KAVO_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ signed codeSigning.p12 right "signing kavo.exe failed"
+stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no/such
+echo >>"$src/LICENSE" && stops "uncommitted changes to tracked files (LICENSE)"
