@@ -2,6 +2,7 @@
 moving and closing, the About box; "Вземи" and "Свали" with the box's text, undo, and the hand-off
 to the shell, here to a recorder registered as the handler of http addresses."""
 
+import os
 import pathlib
 import shutil
 import struct
@@ -15,6 +16,7 @@ import pefile
 from kavo_e2e import (ABOUT, BOX, CLOSE, DOWNLOAD, DRIVER, EXE, GET, MEDIA_ONE, MEDIA_TWO, ONE, RECORDER, TWO, Kavo,
                       KavoTestCase, centre, rect, unhex, wait_for, windows_path)
 
+MAJOR, MINOR, PATCH, BUILD = map(int, os.environ["KAVO_VERSION"].split("."))  # from project() in CMake
 CONTROLS = {  # id: class, caption, (left, top, width, height) in twips
     BOX: ("edit", "", (240, 675, 3135, 285)),
     DOWNLOAD: ("button", "Свали", (2400, 975, 915, 300)),
@@ -33,13 +35,13 @@ class Executable(unittest.TestCase):
         pe = pefile.PE(EXE)
         fixed = pe.VS_FIXEDFILEINFO[0]
         self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
-                          fixed.ProductVersionLS), (0x10002, 9, 0x10002, 9))
+                          fixed.ProductVersionLS), (MAJOR << 16 | MINOR, PATCH << 16 | BUILD) * 2)
         strings = {k.decode(): v.decode() for info in pe.FileInfo[0]
                    for table in getattr(info, "StringTable", []) for k, v in table.entries.items()}
         self.assertTrue(strings.pop("CompanyName"))
-        self.assertEqual(strings, {"FileDescription": "Kavo", "FileVersion": "1.02.0009", "InternalName": "kavo",
-                                   "OriginalFilename": "kavo.exe", "ProductName": "Kavo",
-                                   "ProductVersion": "1.02.0009"})
+        text = f"{MAJOR}.{MINOR:02}.{BUILD:04}"
+        self.assertEqual(strings, {"FileDescription": "Kavo", "FileVersion": text, "InternalName": "kavo",
+                                   "OriginalFilename": "kavo.exe", "ProductName": "Kavo", "ProductVersion": text})
         data = {(r.id, e.id): pe.get_data(e.directory.entries[0].data.struct.OffsetToData,
                                           e.directory.entries[0].data.struct.Size)
                 for r in pe.DIRECTORY_ENTRY_RESOURCE.entries for e in r.directory.entries}
@@ -48,8 +50,9 @@ class Executable(unittest.TestCase):
             struct.unpack_from("<H", d, 14)[0])  # PNG: size, depth, RGBA; bitmap: bits per pixel
         icons = sorted((w or 256, colours, bits, image(data[3, rid])) for w, _, colours, _, _, bits, _, rid in
                        (struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(group[4])))
-        self.assertEqual(icons, [(16, 16, 4, 4), (32, 16, 4, 4), (48, 0, 32, 32), (256, 0, 32, ("PNG", 256, 256, 8, 6))])
-        self.assertIn(b'name="Kavo" version="1.2.0.9"', data[24, 1])  # RT_MANIFEST
+        self.assertEqual(icons, [(16, 16, 4, 4), (32, 16, 4, 4), (48, 0, 32, 32),
+                                 (256, 0, 32, ("PNG", 256, 256, 8, 6))])
+        self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), data[24, 1])  # RT_MANIFEST
         self.assertLessEqual({i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT},
                              {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
                               "ole32.dll", "msvcrt.dll"})
@@ -109,7 +112,7 @@ class RealWindow(KavoTestCase):
         self.kavo.click(ABOUT)
         self.assertEqual(wait_for(lambda: self.kavo.info("popup"), "1"), "1")
         info = self.kavo.info()
-        self.assertEqual((unhex(info["popup_title"]), info["enabled"]), ("Kavo v.1.2", "0"))
+        self.assertEqual((unhex(info["popup_title"]), info["enabled"]), (f"Kavo v.{MAJOR}.{MINOR}", "0"))
         statics = [c for c in info["popup_control"] if c["class"] == "static"]
         self.assertEqual([c["class"] for c in info["popup_control"] if c["class"] == "button"], ["button"])
         self.assertEqual([c["style"] & 0x1F for c in statics].count(3), 1, "one SS_ICON")
