@@ -8,31 +8,43 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 exe=build/windows/app/kavo.exe
 wine_run=scripts/wine-run
-export WINEPREFIX=${WINEPREFIX:-$HOME/.cache/kavo/wineprefix}
+# Kavo's own prefix, never the caller's WINEPREFIX (scripts/wine-run says why).
+export KAVO_WINEPREFIX=${KAVO_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/kavo/wineprefix}
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$wine_run" "$exe"
 fi
 
 echo "No DISPLAY: running Kavo on a private Xvfb display."
+xvfb='' kavo='' display_file='' info_file=''
+cleanup() {
+  set +e  # a killed process's status must not cut the cleanup short
+  if [ -n "$kavo" ]; then
+    kill -KILL "$kavo" 2>/dev/null
+    wait "$kavo" 2>/dev/null
+    WINEPREFIX=$KAVO_WINEPREFIX wineserver -k 2>/dev/null
+  fi
+  if [ -n "$xvfb" ]; then
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+  fi
+  rm -f "$display_file" "$info_file"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 display_file=$(mktemp)
 info_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+if [ ! -s "$display_file" ]; then
+  echo "run.sh: Xvfb gave no display within 10 s." >&2
+  exit 1
+fi
 export DISPLAY=":$(head -n 1 "$display_file")"
 "$wine_run" "$exe" >/dev/null 2>&1 &
 kavo=$!
-cleanup() {
-  set +e  # a killed process's status must not cut the cleanup short
-  kill -KILL "$kavo" 2>/dev/null
-  wait "$kavo" 2>/dev/null
-  wineserver -k 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  wait "$xvfb" 2>/dev/null
-  rm -f "$display_file" "$info_file"
-}
-trap cleanup EXIT
 # To a file, not a pipe: a Wine server started by the driver would hold a pipe open.
 "$wine_run" build/windows/tests/kavo_test_driver.exe wait >"$info_file"
 geometry=$(sed -n 's/^window=//p' "$info_file" | tr -d '\r')

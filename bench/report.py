@@ -15,7 +15,7 @@ import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-os.environ.setdefault("WINEPREFIX", str(ROOT / "build" / "windows" / "wineprefix"))
+os.environ.setdefault("KAVO_WINEPREFIX", str(ROOT / "build" / "windows" / "wineprefix"))
 from kavo_e2e import WINE_RUN, Desktop  # noqa: E402
 
 WIN = ROOT / "build" / "windows"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The launcher never uses the caller's WINEPREFIX, and a KAVO_WINEPREFIX that Kavo did not make
+# stops it with a message naming the folder: a user's prefix keeps its files either way. The
+# rebuild check without arguments prints its usage.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+trap 'echo "FAILED at line $LINENO" >&2' ERR
+fails() { ! "$@" >"$tmp/out" 2>&1; }
+mkdir -p "$tmp/user/drive_c/users/me" "$tmp/kavo"
+echo precious >"$tmp/user/drive_c/users/me/precious.txt"
+touch "$tmp/kavo/.kavo-prefix" "$tmp/kavo/.kavo-ready"  # made, as far as `wine --version` needs
+WINEPREFIX=$tmp/user KAVO_WINEPREFIX=$tmp/kavo scripts/wine-run --version >/dev/null
+KAVO_WINEPREFIX=$tmp/user fails scripts/wine-run --version
+grep -qF "$tmp/user exists and is not a Wine prefix made by Kavo" "$tmp/out"
+grep -qx precious "$tmp/user/drive_c/users/me/precious.txt"
+fails scripts/check-rebuild.sh
+grep -q "^usage: scripts/check-rebuild.sh RELEASE" "$tmp/out"
