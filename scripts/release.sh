@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds the release: kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence) and SHA256SUMS
-# beside it, in dist/ or the folder KAVO_DIST names. Extra arguments go to CMake, for the real
-# site and author values:
+# Builds the release: kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence, the notices of
+# the libraries linked in) and SHA256SUMS beside it, in dist/ or the folder KAVO_DIST names.
+# Extra arguments go to CMake, for the real site and author values:
 #   scripts/release.sh -DKAVO_SITE_ONE_DOMAIN=... -DKAVO_AUTHOR_NAME=...
 # The build folder is configured afresh each run: a value not given is the default, never one
 # left from an earlier release.
 # With KAVO_SIGN_PKCS12 (a PKCS#12 file) and KAVO_SIGN_PASSWORD_FILE (a file holding its password)
 # in the environment, kavo.exe is Authenticode-signed (SHA-256) before it is zipped;
 # KAVO_SIGN_TIMESTAMP_URL, if set, names an RFC 3161 time-stamp server.
+# With KAVO_RELEASE_URL (the https folder the zip will be published in, ending in "/") and
+# KAVO_PACKAGE_ID (winget's Publisher.Package), winget's and Scoop's manifests for the zip are
+# written beside it too, in manifests/.
 # A release names one commit: uncommitted changes to tracked files stop it (KAVO_ALLOW_DIRTY=1
 # builds anyway and says so). Whatever stops it, the output folder is left as it was: everything
 # is made in a staging folder inside it and moved into place at the end, SHA256SUMS last.
@@ -46,6 +49,12 @@ if [ -n "$sign" ]; then
   openssl x509 -noout -ext extendedKeyUsage <<<"$certificate" 2>/dev/null | grep -q "Code Signing" ||
     fail "KAVO_SIGN_PKCS12: the certificate is not for code signing (no Code Signing extended key usage)"
 fi
+release_url=${KAVO_RELEASE_URL:-} package_id=${KAVO_PACKAGE_ID:-}
+if [ -n "$release_url$package_id" ]; then
+  [ -n "$release_url" ] && [ -n "$package_id" ] ||
+    fail "KAVO_RELEASE_URL and KAVO_PACKAGE_ID go together: set both, or neither"
+  problems=$(scripts/package_manifests.py check "$release_url" "$package_id" 2>&1) || fail "$problems"
+fi
 if [ "$(git rev-parse --show-toplevel 2>/dev/null)" != "$root" ]; then
   source_state="not a git checkout, so it names no commit"
 elif ! git diff --quiet HEAD --; then
@@ -71,7 +80,7 @@ stage=$(mktemp -d "$dist/.kavo-release.XXXXXX")
 
 # The zip's files, in the zip's order, with fixed times, so the same commit and values give the
 # same zip (and, signed with the same key, the same signature).
-files=(kavo.exe README.txt LICENSE.txt)
+files=(kavo.exe README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt)
 mkdir "$stage/files"
 cd "$stage/files"
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
@@ -88,14 +97,24 @@ title="Kavo $short"
 sed -e "1s/@VERSION@/$short/" -e "2s/^=*\$/${title//?/=}/" -e 's/$/\r/' \
     "$root/packaging/README.txt" >README.txt
 sed 's/$/\r/' "$root/LICENSE" >LICENSE.txt
+"$root/scripts/third_party_notices.py" "$root/$build/app/kavo.map" THIRD-PARTY-NOTICES.txt
 touch -d "@$epoch" "${files[@]}"
 TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
 
-# Moved into the output folder in this order, each replacing the earlier one in one rename;
-# SHA256SUMS, which lists them, comes last.
-outputs=("$name.zip")
 cd "$stage"
-sha256sum "${outputs[@]}" >SHA256SUMS
-for output in "${outputs[@]}" SHA256SUMS; do mv -fT "$output" "$dist/$output"; done
+sha256sum "$name.zip" >SHA256SUMS
+outputs=("$name.zip")
+if [ -n "$release_url" ]; then
+  cached() { sed -n "s/^$1:[A-Z]*=//p" "$root/$build/CMakeCache.txt"; }
+  "$root/scripts/package_manifests.py" write "$name.zip" "$version" "$release_url" "$package_id" \
+      "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
+  outputs+=(manifests/winget/"$package_id"{,.installer,.locale.bg-BG}.yaml manifests/scoop/kavo.json)
+fi
+# Moved into the output folder in this order, each replacing the earlier one in one rename;
+# SHA256SUMS, which lists the zip, comes last.
+for output in "${outputs[@]}" SHA256SUMS; do
+  mkdir -p "$(dirname "$dist/$output")" && mv -fT "$output" "$dist/$output"
+done
 echo "$dist/$name.zip${sign:+ (signed)}, built from $built_from"
+[ -z "$release_url" ] || echo "manifests for $package_id at $release_url$name.zip: $dist/manifests/"
 cat "$dist/SHA256SUMS"
