@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The release, made from a committed copy of this tree into a folder of its own (the checkout's
-# dist/ and build/ are never touched). Other values, a version and uncommitted changes allowed,
-# then a signed release with no values: it has the defaults, verifies, matches its checksums and,
-# signature aside, equals a rebuild in another folder. Each bad input, a configure error, a signing
-# failure and uncommitted changes stop it with their message and leave the output folder as it was.
+# The release, from a committed copy of this tree into a temporary folder. After other values,
+# one with none has the defaults; signed, it verifies and equals a rebuild, signature aside. Each
+# bad input, a configure or signing error and uncommitted changes stop it with their message and
+# leave the output folder as it was.
 set -euo pipefail
 unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL
 tmp=$(mktemp -d)
@@ -42,11 +41,9 @@ osslsigncode verify -CAfile "$keys/codeSigning.crt" -in "$keys/kavo.exe" | grep 
 
 cp -a "$KAVO_DIST" "$tmp/before"
 stops() {  # the release stops with this message and leaves the output folder as it was
-  local message=$1 && shift
-  if "$src/scripts/release.sh" "$@" >"$tmp/out" 2>&1 || ! grep -qF "$message" "$tmp/out" ||
-     ! diff -r "$tmp/before" "$KAVO_DIST"; then
-    echo "FAILED: expected \"$message\" and the output folder as it was; got:" && cat "$tmp/out" && exit 1
-  fi
+  ! "$src/scripts/release.sh" "${@:2}" >"$tmp/out" 2>&1 && grep -qF "$1" "$tmp/out" &&
+    diff -r "$tmp/before" "$KAVO_DIST" ||
+    { echo "FAILED: expected \"$1\" and the output folder as it was; got:" && cat "$tmp/out" && exit 1; }
 }
 signed() { KAVO_SIGN_PKCS12=$keys/$1 KAVO_SIGN_PASSWORD_FILE=$keys/$2 stops "$3"; }
 signed missing.p12 right "KAVO_SIGN_PKCS12: no such file"

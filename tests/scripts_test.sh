@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The launcher never uses the caller's WINEPREFIX, and a KAVO_WINEPREFIX that Kavo did not make
-# stops it with a message naming the folder: a user's prefix keeps its files either way. The
-# rebuild check without arguments prints its usage.
+# A user's Wine prefix keeps its files: wine-run ignores WINEPREFIX and stops, naming the folder,
+# at a KAVO_WINEPREFIX that Kavo did not make. check-rebuild.sh without arguments prints its usage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d)
