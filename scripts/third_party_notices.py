@@ -125,7 +125,7 @@ def main(map_path, output_path):
     unknown = [a for a in archives if a not in ARCHIVES]
     if unknown:
         sys.exit(f"third_party_notices: {', '.join(unknown)} put code into kavo.exe but "
-                 "no library, licence and package is known for it: add it to LIBRARIES")
+                 "no library, licence and package is known for it: add it to ARCHIVES")
     sections = []
     for key, library in LIBRARIES.items():
         used = [a for a in archives if ARCHIVES[a] == key]

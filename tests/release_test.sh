@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The release, from a committed copy of this tree into a temporary folder. After other values,
-# one with none has the defaults; signed, it verifies and equals a rebuild, signature aside. Each
-# bad input, a configure or signing error and uncommitted changes stop it with their message and
-# leave the output folder as it was.
+# one with none has the defaults; signed, it verifies and equals a rebuild, signature aside, and
+# its notices and manifests fit its zip. Each bad input, a configure or signing error and
+# uncommitted changes stop it with their message and leave the output folder as it was.
 set -euo pipefail
 unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL
 tmp=$(mktemp -d)
@@ -28,13 +28,31 @@ KAVO_ALLOW_DIRTY=1 "$src/scripts/release.sh" -DKAVO_AUTHOR_HOME_PAGE=https://oth
 grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
 [ "$(homepage "$KAVO_DIST/kavo-17.8.0.9-win64.zip")" = //other.example/ ]
 [ "$(unzip -p "$KAVO_DIST/kavo-17.8.0.9-win64.zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
+[ ! -e "$KAVO_DIST/manifests" ]  # none asked for
 git -C "$src" checkout -q CMakeLists.txt
 zip=$KAVO_DIST/kavo-$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")-win64.zip
 # Paths relative to the caller's folder.
 (cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
-  "$src/scripts/release.sh" >/dev/null)
+  KAVO_RELEASE_URL=https://downloads.example/kavo/ KAVO_PACKAGE_ID=Kavo.Test "$src/scripts/release.sh" >/dev/null)
 [ "$(homepage "$zip")" = //kavo.example/ ]
 (cd "$KAVO_DIST" && sha256sum -c --quiet SHA256SUMS)
+unzip -p "$zip" THIRD-PARTY-NOTICES.txt | tr -d '\r' | awk '/^winpthreads/,/^-----/' >"$tmp/winpthreads"
+grep -q "The above copyright notice and this permission notice shall be" "$tmp/winpthreads"
+/usr/bin/python3 - "$zip" "$src/CMakeLists.txt" <<'EOF'
+import hashlib, json, os, re, sys, yaml
+zip_path, cmake = sys.argv[1:]
+version = re.search(r"project\(Kavo VERSION ([0-9.]+)", open(cmake).read())[1]
+sha256 = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
+url = "https://downloads.example/kavo/" + os.path.basename(zip_path)
+folder = os.path.dirname(zip_path) + "/manifests/"
+winget = [yaml.safe_load(open(f"{folder}winget/Kavo.Test{part}.yaml", encoding="utf-8"))
+          for part in ("", ".installer", ".locale.bg-BG")]
+scoop = json.load(open(folder + "scoop/kavo.json", encoding="utf-8"))
+installer = winget[1]["Installers"][0]
+assert {(m["PackageIdentifier"], m["PackageVersion"]) for m in winget} == {("Kavo.Test", version)}
+assert (installer["InstallerUrl"], installer["InstallerSha256"].lower()) == (url, sha256), installer
+assert (scoop["version"], scoop["architecture"]["64bit"]) == (version, {"url": url, "hash": sha256})
+EOF
 unzip -p "$zip" kavo.exe >"$keys/kavo.exe"
 osslsigncode verify -CAfile "$keys/codeSigning.crt" -in "$keys/kavo.exe" | grep -q "Signature verification: ok"
 "$src/scripts/check-rebuild.sh" "$zip"
@@ -52,4 +70,13 @@ signed codeSigning.p12 wrong "cannot be opened with the password"
 signed serverAuth.p12 right "not for code signing"
 KAVO_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ signed codeSigning.p12 right "signing kavo.exe failed"
 stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no/such
+KAVO_RELEASE_URL=http://downloads.example/ KAVO_PACKAGE_ID=Kavo.Test stops "KAVO_RELEASE_URL must be"
+KAVO_RELEASE_URL=https://downloads.example/ KAVO_PACKAGE_ID=Kavo stops "KAVO_PACKAGE_ID must be"
 echo >>"$src/LICENSE" && stops "uncommitted changes to tracked files (LICENSE)"
+
+# An archive that puts code into kavo.exe and has no notice entry stops the notices by name; an
+# import library's stubs (.idata) need none.
+printf ' %s 0x140001000 0x8 /lib/%s\n' .text 'libnew.a(new.o)' .text 'libnewdll.a(s1.o)' \
+  '.idata$5' 'libnewdll.a(s1.o)' | sed '1i Linker script and memory map' >"$tmp/fake.map"
+"$src/scripts/third_party_notices.py" "$tmp/fake.map" "$tmp/notices" 2>"$tmp/out" && exit 1
+grep -q "^third_party_notices: libnew.a put code into kavo.exe" "$tmp/out"
