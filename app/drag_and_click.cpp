@@ -1,6 +1,7 @@
 #include "drag_and_click.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 namespace kavo {
 namespace {
@@ -40,6 +41,40 @@ LRESULT CALLBACK ClickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
 void StartFormDrag(HWND window) {
     ReleaseCapture();
     SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void PointerDrag::Start(HWND window, UINT msg, WPARAM wp) {
+    if (releaseMessage_) return;
+    RECT r{};
+    GetWindowRect(window, &r);
+    const DWORD at = GetMessagePos();
+    origin_ = {r.left, r.top};
+    grip_ = {GET_X_LPARAM(at) - r.left, GET_Y_LPARAM(at) - r.top};
+    releaseMessage_ = msg + 1;  // each button's "up" message follows its "down"
+    xButton_ = GET_XBUTTON_WPARAM(wp);
+    SetCapture(window);
+}
+
+void PointerDrag::Follow(HWND window) const {
+    if (!releaseMessage_) return;
+    // Where the pointer was when this move happened, in screen coordinates: the window has moved
+    // since, so the message's own client coordinates would be off.
+    const DWORD at = GetMessagePos();
+    SetWindowPos(window, nullptr, GET_X_LPARAM(at) - grip_.x, GET_Y_LPARAM(at) - grip_.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PointerDrag::Release(UINT msg, WPARAM wp) const {
+    if (msg == releaseMessage_ && (msg != WM_XBUTTONUP || GET_XBUTTON_WPARAM(wp) == xButton_)) {
+        ReleaseCapture();  // WM_CAPTURECHANGED then ends the drag
+    }
+}
+
+void PointerDrag::Cancel(HWND window) const {
+    if (!releaseMessage_) return;
+    SetWindowPos(window, nullptr, origin_.x, origin_.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ReleaseCapture();
 }
 
 void ClickOnRelease(HWND label) { SetWindowSubclass(label, &ClickOnReleaseProc, 0, 0); }

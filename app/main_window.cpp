@@ -104,13 +104,27 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             OnCommand(LOWORD(wp), HIWORD(wp));
             return 0;
+        // Any button, anywhere on the background, drags the window: it has no title bar. The
+        // left one hands the drag to the system; the others are followed here.
         case WM_LBUTTONDOWN:
+            StartFormDrag(hwnd_);
+            return 0;
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_XBUTTONDOWN:
-            // Any button, anywhere on the background: the window has no title bar to drag.
-            StartFormDrag(hwnd_);
+            drag_.Start(hwnd_, msg, wp);
             return msg == WM_XBUTTONDOWN;
+        case WM_MOUSEMOVE:
+            drag_.Follow(hwnd_);
+            return 0;
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+        case WM_XBUTTONUP:
+            drag_.Release(msg, wp);
+            return msg == WM_XBUTTONUP;
+        case WM_CAPTURECHANGED:
+            drag_.Stop();
+            return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
         case WM_GETDPISCALEDSIZE: {
@@ -206,8 +220,12 @@ void MainWindow::OnActivate(WPARAM wp) {
 }
 
 void MainWindow::OnCommand(int id, UINT code) {
-    // IDOK and IDCANCEL (Enter and Escape from the dialog manager) are ignored: there is no
-    // default or cancel button.
+    // IDOK and IDCANCEL (Enter and Escape from the dialog manager) run nothing: there is no
+    // default or cancel button. Escape only ends a drag.
+    if (id == IDCANCEL) {
+        drag_.Cancel(hwnd_);
+        return;
+    }
     if (id == IDC_CLOSE && code == STN_CLICKED) {
         DestroyWindow(hwnd_);  // ends the program: nothing to ask, nothing to save
         return;

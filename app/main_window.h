@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "drag_and_click.h"
 #include "window_command_host.h"
 #include "win32_handles.h"
 
@@ -46,6 +47,7 @@ class MainWindow {
     UniqueFont controlFont_;
     UniqueFont labelFont_;
     UniqueBitmap skin_;
+    PointerDrag drag_;
     WindowCommandHost host_;
 };
 

@@ -125,10 +125,11 @@ class Kavo:  # one running kavo.exe on a Desktop
         # No --sync: it waits forever when the pointer is already there.
         self.desktop.xdotool("mousemove", *centre(self.info()["controls"][control]["rect"]), "click", button)
 
-    def drag(self, start, delta, button=1):
+    def drag(self, start, delta, button=1, *before_release):  # e.g. "key", "Escape"
         (x, y), (dx, dy) = start, delta
         self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3, "mousemove", x + dx // 3,
-                             y + dy // 3, "sleep", 0.2, "mousemove", x + dx, y + dy, "sleep", 0.3, "mouseup", button)
+                             y + dy // 3, "sleep", 0.2, "mousemove", x + dx, y + dy, *before_release, "sleep", 0.3,
+                             "mouseup", button)
 
     def keys(self, *keys):
         self.desktop.xdotool("key", "--delay", 30, *keys)
