@@ -147,7 +147,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 bool MainWindow::OnCreate() {
     for (const ControlLayout& c : kMainWindowControls) {
         HWND control = CreateWindowExW(
-            c.exStyle, c.className, c.caption, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd_,
+            c.exStyle, c.className, c.caption, WS_CHILD | c.style, 0, 0, 0, 0, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
         if (!control) return false;
     }

@@ -25,13 +25,19 @@ struct ControlLayout {
 // Creation order is tab order: the address box, then "Свали", "Вземи", "За..." (not the screen
 // order). The close label never takes the focus.
 inline constexpr ControlLayout kMainWindowControls[] = {
-    {IDC_ADDRESS_BOX, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, 240,
+    // Never shown: screen readers name an edit after the static label created just before it.
+    {IDC_ADDRESS_NAME, L"STATIC", L"Адрес на страницата на видеото", SS_LEFT | SS_NOPREFIX, 0, 240,
      675, 3135, 285},
-    {IDC_DOWNLOAD, L"BUTTON", L"Свали", WS_TABSTOP | BS_PUSHBUTTON, 0, 2400, 975, 915, 300},
-    {IDC_GET, L"BUTTON", L"Вземи", WS_TABSTOP | BS_PUSHBUTTON, 0, 1440, 975, 855, 300},
-    {IDC_ABOUT, L"BUTTON", L"За...", WS_TABSTOP | BS_PUSHBUTTON, 0, 480, 975, 855, 300},
+    {IDC_ADDRESS_BOX, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT,
+     WS_EX_CLIENTEDGE, 240, 675, 3135, 285},
+    {IDC_DOWNLOAD, L"BUTTON", L"Свали", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 2400, 975, 915,
+     300},
+    {IDC_GET, L"BUTTON", L"Вземи", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 1440, 975, 855, 300},
+    {IDC_ABOUT, L"BUTTON", L"За...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 480, 975, 855,
+     300},
     // SS_NOTIFY makes the label report clicks instead of letting them through to the window.
-    {IDC_CLOSE, L"STATIC", L"X", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 3480, 0, 150, 225},
+    {IDC_CLOSE, L"STATIC", L"X", WS_VISIBLE | SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, 3480, 0, 150,
+     225},
 };
 
 }  // namespace kavo

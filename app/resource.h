@@ -12,3 +12,4 @@
 #define IDC_GET 1003
 #define IDC_ABOUT 1004
 #define IDC_CLOSE 1005
+#define IDC_ADDRESS_NAME 1006

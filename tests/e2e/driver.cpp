@@ -1,10 +1,11 @@
 // Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
 // inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
-//   driver wait | info   the window (found by its class and its title, "Kavo"), its controls, the
-//                        focus, an owned message box
+//   driver wait | info   the window (found by its class and its title, "Kavo"), its controls (with
+//                        the names screen readers give them), the focus, an owned message box
 //   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
 
 #include <windows.h>
+#include <oleacc.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -39,17 +40,35 @@ void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*)) {
     std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
-// Each child as "id class left,top,right,bottom style text".
+// What a screen reader says a control is called, read through the system's own accessible object.
+std::wstring AccessibleName(HWND control) {
+    IAccessible* accessible = nullptr;
+    BSTR name = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                             __uuidof(IAccessible),
+                                             reinterpret_cast<void**>(&accessible)))) {
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        accessible->get_accName(self, &name);
+        accessible->Release();
+    }
+    std::wstring text = name ? name : L"";
+    SysFreeString(name);
+    return text;
+}
+
+// Each child as "id class left,top,right,bottom style name text".
 void Children(const char* key, HWND parent) {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         wchar_t name[64] = {};
         GetClassNameW(c, name, 64);
         RECT r{};
         GetWindowRect(c, &r);
-        std::printf("%s=%d %ls %ld,%ld,%ld,%ld %lld %s\n", key, GetDlgCtrlID(c), name, r.left,
+        std::printf("%s=%d %ls %ld,%ld,%ld,%ld %lld %s %s\n", key, GetDlgCtrlID(c), name, r.left,
                     r.top, r.right, r.bottom,
                     static_cast<long long>(GetWindowLongPtrW(c, GWL_STYLE)),
-                    Hex(TextOf(c)).c_str());
+                    Hex(AccessibleName(c)).c_str(), Hex(TextOf(c)).c_str());
     }
 }
 

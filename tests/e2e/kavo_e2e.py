@@ -13,7 +13,7 @@ WINE_RUN = str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-r
 EXE, DRIVER, RECORDER, ARTIFACTS, ONE, TWO, MEDIA_ONE, MEDIA_TWO = (os.environ.get("KAVO_" + k, "") for k in (
     "EXE", "DRIVER", "RECORDER", "ARTIFACTS", "SITE_ONE_DOMAIN", "SITE_TWO_DOMAIN", "SITE_ONE_MEDIA_HOST",
     "SITE_TWO_MEDIA_HOST"))
-BOX, DOWNLOAD, GET, ABOUT, CLOSE = 1001, 1002, 1003, 1004, 1005
+BOX, DOWNLOAD, GET, ABOUT, CLOSE, BOX_NAME = 1001, 1002, 1003, 1004, 1005, 1006
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 
@@ -77,9 +77,9 @@ class Desktop:  # an Xvfb display of our own, and the Wine prefix's processes on
         for line in self.wine(DRIVER, *args).splitlines():
             key, _, value = line.rstrip("\r").partition("=")
             if key in result:
-                cid, cls, where, style, text = value.split(" ")
-                result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where),
-                                    "style": int(style), "text": unhex(text)})
+                cid, cls, where, style, name, text = value.split(" ")
+                result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where), "style": int(style),
+                                    "name": unhex(name), "text": unhex(text)})
             elif key:
                 result[key] = value
         result["controls"] = {c["id"]: c for c in result["control"]}

@@ -12,7 +12,7 @@ import unittest
 
 import pefile
 
-from kavo_e2e import (ABOUT, BOX, CLOSE, DOWNLOAD, DRIVER, EXE, GET, MEDIA_ONE, MEDIA_TWO, ONE, RECORDER, TWO, Kavo,
+from kavo_e2e import (ABOUT, BOX, BOX_NAME, CLOSE, DOWNLOAD, DRIVER, EXE, GET, MEDIA_ONE, MEDIA_TWO, ONE, RECORDER, TWO, Kavo,
                       KavoTestCase, centre, rect, unhex, wait_for, windows_path)
 
 MAJOR, MINOR, PATCH, BUILD = map(int, os.environ["KAVO_VERSION"].split("."))  # from project() in CMake
@@ -78,12 +78,16 @@ class RealWindow(KavoTestCase):
         style = {cid: c["style"] for cid, c in info["controls"].items()}
         self.assertFalse(any(style[b] & 1 for b in (DOWNLOAD, GET, ABOUT)), "no default button")
         self.assertEqual(style[CLOSE] & 0x10100, 0x100, "SS_NOTIFY, no WS_TABSTOP")
+        self.assertFalse(style[BOX_NAME] & 0x10000000, "the box's name is not shown")
         # The "X" is drawn in the highlight-text colour (white here) straight on the red frame.
         pixel = self.desktop.screenshot(window, "kavo-96dpi.png")
         self.assertIn((255, 255, 255), {pixel(x, y) for x in range(232, 242) for y in range(15)})
         self.assertGreater(pixel(232, 0)[0] - pixel(232, 0)[1], 60, "no opaque label background")
 
-    def test_tab_order_and_keys_that_run_nothing(self):
+    def test_tab_order_names_for_screen_readers_and_keys_that_run_nothing(self):
+        names = {c["id"]: c["name"] for c in self.kavo.started["control"] if c["style"] & 0x10000}  # WS_TABSTOP
+        self.assertEqual(names, {BOX: "Адрес на страницата на видеото", DOWNLOAD: "Свали", GET: "Вземи",
+                                 ABOUT: "За..."})
         for key, expected in (("Tab", DOWNLOAD), ("Tab", GET), ("Tab", ABOUT), ("Tab", BOX), ("shift+Tab", ABOUT)):
             self.kavo.keys(key)
             self.assertEqual(wait_for(lambda: int(self.kavo.info("focus")), expected, 5), expected)
