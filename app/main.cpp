@@ -4,7 +4,7 @@
 
 #include "main_window.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     // Kavo often runs from a downloads folder where anything may lie beside it. From here on, a
     // library loaded by name, by Kavo or by the system code it calls, is looked for in System32
     // only, never beside kavo.exe or in the current folder. (Its own imports, loaded before,
@@ -13,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The picture decoder is a COM object, and the shell wants a single-threaded apartment.
     kavo::ComApartment com;
     kavo::MainWindow window(instance);
-    if (!window.Create()) return 1;
+    if (!window.Create(show)) return 1;
 
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -42,7 +42,7 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
     InitCommonControls();
 }
 
-bool MainWindow::Create() {
+bool MainWindow::Create(int show) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &MainWindow::WindowProc;
@@ -74,7 +74,9 @@ bool MainWindow::Create() {
                  work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     LayOut();
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    // As the caller asked (a shortcut may say "Minimised"), except that a window of fixed size has
+    // nothing to fill the screen with: "Maximised" shows it as it is.
+    ShowWindow(hwnd_, show == SW_SHOWMAXIMIZED ? SW_SHOWNORMAL : show);
     UpdateWindow(hwnd_);
     return true;
 }
@@ -95,11 +97,20 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return OnCreate() ? 0 : -1;
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT covers every pixel
-        case WM_PAINT:
-            OnPaint();
+        case WM_PAINT: {
+            PaintGuard paint(hwnd_);
+            PaintContent(paint.dc());
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            // Themed controls ask for what lies under their rounded corners this way.
+            PaintContent(reinterpret_cast<HDC>(wp));
             return 0;
         case WM_ACTIVATE:
             OnActivate(wp);
+            return 0;
+        case WM_SETFOCUS:
+            OnSetFocus(reinterpret_cast<HWND>(wp));
             return 0;
         case WM_COMMAND:
             OnCommand(LOWORD(wp), HIWORD(wp));
@@ -135,6 +146,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+            return 0;
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+            // A new text size or theme may come with a new message font: remade as for a new
+            // DPI. Cheap enough not to pick among the many settings that announce themselves so.
+            ApplyFonts();
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -184,8 +202,10 @@ void MainWindow::LayOut() {
     GetClientRect(hwnd_, &client);
     // The 1x picture is drawn as it is at 96 DPI; elsewhere the 2x one is scaled down (or up)
     // smoothly, which stays sharper than stretching the small one.
+    skinBrush_.reset();
     skin_ = LoadSkin(instance_, dpi_ == USER_DEFAULT_SCREEN_DPI ? IDR_SKIN_1X : IDR_SKIN_2X,
                      client.right, client.bottom);
+    skinBrush_.reset(skin_ ? CreatePatternBrush(skin_.get()) : nullptr);
     for (const ControlLayout& c : kMainWindowControls) {
         SetWindowPos(GetDlgItem(hwnd_, c.id), nullptr, TwipsToPixels(c.left, dpi_),
                      TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
@@ -194,18 +214,17 @@ void MainWindow::LayOut() {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void MainWindow::OnPaint() {
-    PaintGuard paint(hwnd_);
+void MainWindow::PaintContent(HDC dc) const {
     RECT client{};
     GetClientRect(hwnd_, &client);
     if (!skin_) {
-        SetDCBrushColor(paint.dc(), kPanelGrey);
-        FillRect(paint.dc(), &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+        SetDCBrushColor(dc, kPanelGrey);
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         return;
     }
-    UniqueMemoryDc memory(CreateCompatibleDC(paint.dc()));
+    UniqueMemoryDc memory(CreateCompatibleDC(dc));
     SelectGuard select(memory.get(), skin_.get());
-    BitBlt(paint.dc(), 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
 void MainWindow::OnActivate(WPARAM wp) {
@@ -217,6 +236,13 @@ void MainWindow::OnActivate(WPARAM wp) {
     } else if (!IsIconic(hwnd_)) {
         SetFocus(lastFocus_ ? lastFocus_ : addressBox_);
     }
+}
+
+void MainWindow::OnSetFocus(HWND lost) {
+    // The window itself takes no keys: as a dialog does, it passes the focus on to the control
+    // that had it last (restored from the taskbar, Alt+Tab), with the same exception as above.
+    if (lost && IsChild(hwnd_, lost)) lastFocus_ = lost;
+    if (!IsIconic(hwnd_)) SetFocus(lastFocus_ ? lastFocus_ : addressBox_);
 }
 
 void MainWindow::OnCommand(int id, UINT code) {
@@ -251,10 +277,18 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
         return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(control));
     }
-    // Transparent: the window has already painted the picture under the label.
+    // The label paints its own background, and that is the picture under it (or the plain
+    // panel): when it repaints alone, the letter goes onto the picture, not over the last one.
     SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     SetBkMode(dc, TRANSPARENT);
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    if (!skinBrush_) {
+        SetDCBrushColor(dc, kPanelGrey);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+    }
+    POINT at{};  // the label's place on the picture
+    MapWindowPoints(control, hwnd_, &at, 1);
+    SetBrushOrgEx(dc, -at.x, -at.y, nullptr);
+    return reinterpret_cast<LRESULT>(skinBrush_.get());
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {

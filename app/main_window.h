@@ -16,8 +16,9 @@ class MainWindow {
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window centred on the screen, shows it and puts the focus in the address box.
-    bool Create();
+    // Creates the window centred on the screen, shows it as the program was asked to (show is
+    // wWinMain's nCmdShow) and puts the focus in the address box.
+    bool Create(int show);
     HWND hwnd() const { return hwnd_; }
 
   private:
@@ -25,8 +26,10 @@ class MainWindow {
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
     bool OnCreate();
-    void OnPaint();
+    // All drawing, for WM_PAINT and WM_PRINTCLIENT alike.
+    void PaintContent(HDC dc) const;
     void OnActivate(WPARAM wp);
+    void OnSetFocus(HWND lost);
     void OnCommand(int id, UINT code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
@@ -42,11 +45,12 @@ class MainWindow {
     HWND hwnd_ = nullptr;
     HWND addressBox_ = nullptr;
     HWND closeLabel_ = nullptr;
-    HWND lastFocus_ = nullptr;  // given back when the window is activated again
+    HWND lastFocus_ = nullptr;  // given back when the window is activated or focused again
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     UniqueFont controlFont_;
     UniqueFont labelFont_;
     UniqueBitmap skin_;
+    UniqueHandle<HBRUSH, GdiObjectDeleter> skinBrush_;  // the same picture, under the "X"
     PointerDrag drag_;
     WindowCommandHost host_;
 };

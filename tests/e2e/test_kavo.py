@@ -12,8 +12,8 @@ import unittest
 
 import pefile
 
-from kavo_e2e import (ABOUT, BOX, BOX_NAME, CLOSE, DOWNLOAD, DRIVER, EXE, GET, MEDIA_ONE, MEDIA_TWO, ONE, RECORDER, TWO, Kavo,
-                      KavoTestCase, centre, rect, unhex, wait_for, windows_path)
+from kavo_e2e import (ABOUT, BOX, BOX_NAME, CLOSE, DOWNLOAD, DRIVER, EXE, GET, MEDIA_ONE, MEDIA_TWO, ONE, QUIET,
+                      RECORDER, TWO, WINE_RUN, Kavo, KavoTestCase, centre, rect, unhex, wait_for, windows_path)
 
 MAJOR, MINOR, PATCH, BUILD = map(int, os.environ["KAVO_VERSION"].split("."))  # from project() in CMake
 CONTROLS = {  # id: class, caption, (left, top, width, height) in twips
@@ -79,10 +79,14 @@ class RealWindow(KavoTestCase):
         self.assertFalse(any(style[b] & 1 for b in (DOWNLOAD, GET, ABOUT)), "no default button")
         self.assertEqual(style[CLOSE] & 0x10100, 0x100, "SS_NOTIFY, no WS_TABSTOP")
         self.assertFalse(style[BOX_NAME] & 0x10000000, "the box's name is not shown")
-        # The "X" is drawn in the highlight-text colour (white here) straight on the red frame.
+        # The "X" is drawn in the highlight-text colour (white here) straight on the red frame, and
+        # drawn so again when the label repaints alone (not over its last letter).
+        x_label = lambda pixel: [pixel(x, y) for x in range(232, 242) for y in range(15)]
         pixel = self.desktop.screenshot(window, "kavo-96dpi.png")
-        self.assertIn((255, 255, 255), {pixel(x, y) for x in range(232, 242) for y in range(15)})
+        self.assertIn((255, 255, 255), x_label(pixel))
         self.assertGreater(pixel(232, 0)[0] - pixel(232, 0)[1], 60, "no opaque label background")
+        self.desktop.driver("redraw", CLOSE)
+        self.assertEqual(x_label(self.desktop.screenshot(window, "kavo-x-redrawn.png")), x_label(pixel))
 
     def test_tab_order_names_for_screen_readers_and_keys_that_run_nothing(self):
         names = {c["id"]: c["name"] for c in self.kavo.started["control"] if c["style"] & 0x10000}  # WS_TABSTOP
@@ -91,11 +95,28 @@ class RealWindow(KavoTestCase):
         for key, expected in (("Tab", DOWNLOAD), ("Tab", GET), ("Tab", ABOUT), ("Tab", BOX), ("shift+Tab", ABOUT)):
             self.kavo.keys(key)
             self.assertEqual(wait_for(lambda: int(self.kavo.info("focus")), expected, 5), expected)
+        self.assertEqual(int(self.desktop.driver("focus")["focus"]), ABOUT, "the window passes its focus on")
         self.kavo.click(BOX)
         self.kavo.type("abc")
         self.kavo.keys("Return", "Escape", "KP_Enter")
         self.kavo.type("d")
         self.assertEqual(wait_for(self.kavo.text, "abcd"), "abcd")  # neither emptied nor closed
+
+    def test_alt_f4_ends_it_and_it_starts_as_its_shortcut_says(self):
+        self.kavo.keys("alt+F4")
+        self.assertEqual(self.kavo.process.wait(10), 0)
+        # WS_MINIMIZE, which leaves no client area; "Maximised": as it is, not spread over the screen
+        for show, *expected in (("/min", 0x20000000, (0, 0, 0, 0)), ("/max", 0, (0, 0, 249, 105))):
+            start = subprocess.Popen([WINE_RUN, "start", show, "/wait", "/unix", EXE], env=self.desktop.env, **QUIET)
+            try:
+                info = self.desktop.driver("wait")
+                self.desktop.driver("close")  # as the taskbar button's Close does
+                self.assertEqual(start.wait(10), 0)  # start.exe waits for Kavo
+            finally:
+                if start.poll() is None:  # Kavo is start's child, not ours: the prefix's processes go
+                    subprocess.run(["wineserver", "-k"], env=self.desktop.env, timeout=30, check=False)
+                    start.wait(10)
+            self.assertEqual([int(info["style"]) & 0x21000000, rect(info["client"])], expected, show)
 
     def test_any_button_drags_the_background_until_it_is_released_and_controls_do_not(self):
         left, top = self.kavo.window()[:2]
