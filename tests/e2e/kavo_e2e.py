@@ -146,7 +146,10 @@ class Kavo:  # one running kavo.exe on a Desktop
             clip.stdin.close()
             self.click(BOX)
             self.keys("ctrl+a", "ctrl+v")
-            wait_for(lambda: self.info("length"), str(len(text.encode("utf-16-le")) // 2), 10)
+            units = len(text.encode("utf-16-le")) // 2
+            expected = str(units), text.encode("utf-16-be").hex() if units < 100_000 else ""  # long: length only
+            if (got := wait_for(lambda: ((i := self.info())["length"], i["text"]), expected, 10)) != expected:
+                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}")
         finally:
             clip.kill()
             clip.wait(10)

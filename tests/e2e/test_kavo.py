@@ -4,6 +4,7 @@ to the shell, here to a recorder registered as the handler of http addresses."""
 
 import os
 import pathlib
+import re
 import shutil
 import struct
 import subprocess
@@ -150,23 +151,33 @@ class RealWindow(KavoTestCase):
         self.kavo.click(CLOSE)
         self.assertEqual(self.kavo.process.wait(10), 0)
 
-    def test_starts_at_the_screens_dpi_and_lands_exactly_on_each_dpi_change(self):
-        def set_dpi(dpi):  # Wine reads it when its processes start
-            self.desktop.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
-                              "REG_DWORD", "/d", dpi, "/f")
+    def test_starts_at_the_screens_dpi_and_lands_exactly_on_each_dpi_change_with_its_fonts(self):
+        key = r"HKCU\Control Panel\Desktop"
+        def set_dpi(*dpi):  # Wine reads it when its processes start; none: the value removed
+            self.desktop.wine("reg", "add" if dpi else "delete", key, "/v", "LogPixels",
+                              *(("/t", "REG_DWORD", "/d", *dpi) if dpi else ()), "/f")
             for flag in ("-k", "-w"):
                 subprocess.run(["wineserver", flag], env=self.desktop.env, timeout=30, check=False)
+        was = re.findall(r"LogPixels\s+REG_DWORD\s+(0x[0-9a-f]+)", self.desktop.wine("reg", "query", key, "/v",
+                                                                                   "LogPixels"))
+        self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
         set_dpi(144)
-        self.addCleanup(set_dpi, 96)
         kavo = Kavo(self.desktop)
         self.addCleanup(kavo.close)
         self.assert_laid_out(kavo.started, 144)
+        heights = {}  # of the text on "Свали", inside the button's edges
         for old, dpi in ((144, 96), (96, 120), (120, 144), (144, 192), (192, 96)):
             self.desktop.wine(DRIVER, "dpi", old, dpi)
             window = self.assert_laid_out(kavo.info(), dpi)
             pixel = self.desktop.screenshot(window, f"kavo-{dpi}dpi.png")
             edges = [(window[2] - 1, y) for y in range(window[3])] + [(x, window[3] - 1) for x in range(window[2])]
             self.assertNotIn((0, 0, 0), {pixel(x, y) for x, y in edges}, f"uncovered at {dpi}")
+            x, y, w, h = (pixels(t, dpi) for t in CONTROLS[DOWNLOAD][2])
+            ink = [row for row in range(y + 3, y + h - 3)
+                   if any(sum(pixel(col, row)) < 200 for col in range(x + 3, x + w - 3))]
+            heights[dpi] = ink[-1] - ink[0] + 1
+        for dpi, height in heights.items():
+            self.assertAlmostEqual(height, heights[96] * dpi / 96, delta=1, msg=f"text at {dpi} DPI: {heights}")
         before = int(kavo.info("private"))
         for _ in range(10):  # each change makes a new picture and fonts: the old ones must go
             for old, dpi in ((96, 192), (192, 96)):
