@@ -33,7 +33,8 @@ mkdir "$work/src"
 # The copy has no .git, so it names no commit; its release goes to a folder of its own.
 env -u KAVO_SIGN_PKCS12 -u KAVO_RELEASE_URL -u KAVO_PACKAGE_ID KAVO_ALLOW_DIRTY=1 KAVO_DIST="$work/dist" \
   "$work/src/scripts/release.sh" "$@" >/dev/null
-rebuilt=$work/src/build/release/app/kavo.exe
+rebuilt=$work/rebuilt.exe
+unzip -p "$work"/dist/kavo-*-win64.zip kavo.exe >"$rebuilt"
 
 size=$(stat -c %s "$rebuilt")
 padding=$(( $(stat -c %s "$work/stripped.exe") - size ))

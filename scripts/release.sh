@@ -3,8 +3,8 @@
 # the libraries linked in) and SHA256SUMS beside it, in dist/ or the folder KAVO_DIST names.
 # Extra arguments go to CMake, for the real site and author values:
 #   scripts/release.sh -DKAVO_SITE_ONE_DOMAIN=... -DKAVO_AUTHOR_NAME=...
-# The build folder is configured afresh each run: a value not given is the default, never one
-# left from an earlier release.
+# Each run builds in a new folder of its own: a value not given is the default, never one left
+# from an earlier release (CMake does not see every file a changed value rewrites).
 # With KAVO_SIGN_PKCS12 (a PKCS#12 file) and KAVO_SIGN_PASSWORD_FILE (a file holding its password)
 # in the environment, kavo.exe is Authenticode-signed (SHA-256) before it is zipped;
 # KAVO_SIGN_TIMESTAMP_URL, if set, names an RFC 3161 time-stamp server.
@@ -19,9 +19,11 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
-# The staging folder, and any folders made for the output folder, go whenever the run ends.
-stage='' made=()
+# The build and staging folders, and any folders made for the output folder, go whenever the run
+# ends.
+build='' stage='' made=()
 cleanup() {
+  [ -z "$build" ] || rm -rf "$build"
   [ -z "$stage" ] || rm -rf "$stage"
   for folder in "${made[@]}"; do rmdir "$folder" 2>/dev/null || break; done
 }
@@ -68,8 +70,8 @@ else
   built_from="commit $(git rev-parse --short=12 HEAD)"
 fi
 
-build=build/release
-cmake --fresh -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+build=$(mktemp -d "${TMPDIR:-/tmp}/kavo-release.XXXXXX")
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF --no-warn-unused-cli "$@" >/dev/null
 cmake --build "$build" --target kavo -j 2
 
@@ -87,17 +89,17 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || e
 if [ -n "$sign" ]; then
   osslsigncode sign -pkcs12 "$sign" -readpass "$password" -h sha256 -n Kavo -time "$epoch" \
       ${KAVO_SIGN_TIMESTAMP_URL:+-ts "$KAVO_SIGN_TIMESTAMP_URL"} \
-      -in "$root/$build/app/kavo.exe" -out kavo.exe >"$stage/sign.log" 2>&1 ||
+      -in "$build/app/kavo.exe" -out kavo.exe >"$stage/sign.log" 2>&1 ||
     fail "signing kavo.exe failed: $(grep -v -e '^Succeeded' -e '^$' "$stage/sign.log" | head -n 3)"
 else
-  cp "$root/$build/app/kavo.exe" kavo.exe
+  cp "$build/app/kavo.exe" kavo.exe
 fi
 short=${version%.*.*}  # the major and minor version, as the About box shows it
 title="Kavo $short"
 sed -e "1s/@VERSION@/$short/" -e "2s/^=*\$/${title//?/=}/" -e 's/$/\r/' \
     "$root/packaging/README.txt" >README.txt
 sed 's/$/\r/' "$root/LICENSE" >LICENSE.txt
-"$root/scripts/third_party_notices.py" "$root/$build/app/kavo.map" THIRD-PARTY-NOTICES.txt
+"$root/scripts/third_party_notices.py" "$build/app/kavo.map" THIRD-PARTY-NOTICES.txt
 touch -d "@$epoch" "${files[@]}"
 TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
 
@@ -105,7 +107,7 @@ cd "$stage"
 sha256sum "$name.zip" >SHA256SUMS
 outputs=("$name.zip")
 if [ -n "$release_url" ]; then
-  cached() { sed -n "s/^$1:[A-Z]*=//p" "$root/$build/CMakeCache.txt"; }
+  cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
   "$root/scripts/package_manifests.py" write "$name.zip" "$version" "$release_url" "$package_id" \
       "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
   outputs+=(manifests/winget/"$package_id"{,.installer,.locale.bg-BG}.yaml manifests/scoop/kavo.json)

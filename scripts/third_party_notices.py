@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes the notices of the libraries linked into kavo.exe, found from its link map.
 
-    scripts/third_party_notices.py build/release/app/kavo.map THIRD-PARTY-NOTICES.txt
+    scripts/third_party_notices.py BUILD/app/kavo.map THIRD-PARTY-NOTICES.txt
 
 Every archive member or object file that put bytes into kavo.exe is looked up in LIBRARIES below;
 one that is not there stops the script with its name, so a new library cannot ship without its

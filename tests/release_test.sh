@@ -22,19 +22,20 @@ for usage in codeSigning serverAuth; do
 done
 echo right >"$keys/right" && echo wrong >"$keys/wrong"
 
-homepage() { unzip -p "$1" kavo.exe | strings -e l | grep -o '//[a-z.-]*example/'; }
+# The author (in the About box and in the version resource) and the home page a zip's kavo.exe has.
+values() { unzip -p "$1" kavo.exe | strings -e l | grep -x -e Other -e 'https\?://[a-z.-]*example/' | LC_ALL=C sort | paste -sd ' '; }
 sed -i 's/^project(Kavo VERSION [0-9.]*/project(Kavo VERSION 17.8.0.9/' "$src/CMakeLists.txt"
-KAVO_ALLOW_DIRTY=1 "$src/scripts/release.sh" -DKAVO_AUTHOR_HOME_PAGE=https://other.example/ >"$tmp/out"
+zip=$KAVO_DIST/kavo-17.8.0.9-win64.zip
+export KAVO_ALLOW_DIRTY=1
+"$src/scripts/release.sh" -DKAVO_AUTHOR_NAME=Other -DKAVO_AUTHOR_HOME_PAGE=https://other.example/ >"$tmp/out"
 grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
-[ "$(homepage "$KAVO_DIST/kavo-17.8.0.9-win64.zip")" = //other.example/ ]
-[ "$(unzip -p "$KAVO_DIST/kavo-17.8.0.9-win64.zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
+[ "$(values "$zip")" = "Other Other https://other.example/" ]
+[ "$(unzip -p "$zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
 [ ! -e "$KAVO_DIST/manifests" ]  # none asked for
-git -C "$src" checkout -q CMakeLists.txt
-zip=$KAVO_DIST/kavo-$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")-win64.zip
-# Paths relative to the caller's folder.
+# The same version without those values (so only they differ); paths relative to the caller's folder.
 (cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
   KAVO_RELEASE_URL=https://downloads.example/kavo/ KAVO_PACKAGE_ID=Kavo.Test "$src/scripts/release.sh" >/dev/null)
-[ "$(homepage "$zip")" = //kavo.example/ ]
+[ "$(values "$zip")" = http://kavo.example/ ]
 (cd "$KAVO_DIST" && sha256sum -c --quiet SHA256SUMS)
 unzip -p "$zip" THIRD-PARTY-NOTICES.txt | tr -d '\r' | awk '/^winpthreads/,/^-----/' >"$tmp/winpthreads"
 grep -q "The above copyright notice and this permission notice shall be" "$tmp/winpthreads"
@@ -56,6 +57,8 @@ EOF
 unzip -p "$zip" kavo.exe >"$keys/kavo.exe"
 osslsigncode verify -CAfile "$keys/codeSigning.crt" -in "$keys/kavo.exe" | grep -q "Signature verification: ok"
 "$src/scripts/check-rebuild.sh" "$zip"
+unset KAVO_ALLOW_DIRTY
+git -C "$src" checkout -q CMakeLists.txt
 
 cp -a "$KAVO_DIST" "$tmp/before"
 stops() {  # the release stops with this message and leaves the output folder as it was
