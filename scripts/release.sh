@@ -100,6 +100,7 @@ sed -e "1s/@VERSION@/$short/" -e "2s/^=*\$/${title//?/=}/" -e 's/$/\r/' \
     "$root/packaging/README.txt" >README.txt
 sed 's/$/\r/' "$root/LICENSE" >LICENSE.txt
 "$root/scripts/third_party_notices.py" "$build/app/kavo.map" THIRD-PARTY-NOTICES.txt
+chmod 644 "${files[@]}" && chmod 755 kavo.exe  # modes are stored in the zip: not the umask's
 touch -d "@$epoch" "${files[@]}"
 TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
 
