@@ -2,14 +2,18 @@
 # Sets up what is missing, builds kavo.exe and starts it under Wine. With no display it runs on
 # a private Xvfb instead, saves a screenshot of the window and ends.
 set -euo pipefail
+# Kavo's own prefix, never the caller's WINEPREFIX (scripts/wine-run says why). Paths given are
+# read from the caller's folder.
+absolute() { [[ $1 == /* ]] && echo "$1" || echo "$PWD/$1"; }
+KAVO_WINEPREFIX=$(absolute "${KAVO_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/kavo/wineprefix}")
+export KAVO_WINEPREFIX
+[ -z "${KAVO_SCREENSHOT:-}" ] || KAVO_SCREENSHOT=$(absolute "$KAVO_SCREENSHOT")
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 exe=build/windows/app/kavo.exe
 wine_run=scripts/wine-run
-# Kavo's own prefix, never the caller's WINEPREFIX (scripts/wine-run says why).
-export KAVO_WINEPREFIX=${KAVO_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/kavo/wineprefix}
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$wine_run" "$exe"
