@@ -29,7 +29,7 @@ DESCRIPTION = ("Turns the address of a video's page into the direct address of t
 # The address of a folder: https, ending in "/", nothing a manifest or a shell would misread
 # ("$" is a variable to Scoop).
 RELEASE_URL = re.compile(r"https://[^\s\"'<>\\^`{|}$]+/")
-# winget's identifier: two to eight dot-separated parts of up to 32 characters.
+# winget's identifier: two to eight dot-separated parts of up to 32 characters, 128 in all.
 PART = r"[^.\s\\/:*?\"<>|\x00-\x1f]{1,32}"
 PACKAGE_ID = re.compile(rf"{PART}(\.{PART}){{1,7}}")
 
@@ -39,7 +39,7 @@ def problems(release_url, package_id):
     if not RELEASE_URL.fullmatch(release_url):
         found.append(f'KAVO_RELEASE_URL must be the https address of the folder the zip is '
                      f'published in, ending in "/", not "{release_url}"')
-    if not PACKAGE_ID.fullmatch(package_id):
+    if len(package_id) > 128 or not PACKAGE_ID.fullmatch(package_id):
         found.append(f"KAVO_PACKAGE_ID must be a winget identifier of the form Publisher.Package "
                      f'(for example KavoTeam.Kavo), not "{package_id}"')
     return found
