@@ -10,7 +10,8 @@ trap 'rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 src=$tmp/src keys=$tmp/keys
 export KAVO_DIST=$tmp/dist
-mkdir "$src" "$keys"
+mkdir "$src" "$keys" "$tmp/scratch"
+export TMPDIR=$tmp/scratch  # where the releases build
 (cd "$(dirname "$0")/.." && tar --exclude=./build --exclude=./dist --exclude=./.git -cf - .) | tar -xf - -C "$src"
 git -C "$src" init -q && git -C "$src" add -A
 git -C "$src" -c user.name=Kavo -c user.email=kavo@example.invalid commit -qm copy
@@ -76,6 +77,7 @@ stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no
 KAVO_RELEASE_URL=http://downloads.example/ KAVO_PACKAGE_ID=Kavo.Test stops "KAVO_RELEASE_URL must be"
 KAVO_RELEASE_URL=https://downloads.example/ KAVO_PACKAGE_ID=Kavo stops "KAVO_PACKAGE_ID must be"
 echo >>"$src/LICENSE" && stops "uncommitted changes to tracked files (LICENSE)"
+[ -z "$(ls -A "$TMPDIR")" ]  # every run, whether it stopped or not, removed its build folder
 
 # An archive that puts code into kavo.exe and has no notice entry stops the notices by name; an
 # import library's stubs (.idata) need none.
