@@ -134,13 +134,28 @@ int ChangeDpi(HWND window, int old, UINT dpi) {
     return 0;
 }
 
+// Kavo's visible window, skipping one whose process has been ended but whose window the system
+// has not yet taken down: the previous test's Kavo may linger for a moment.
+HWND FindKavo() {
+    for (HWND w = nullptr;
+         (w = FindWindowExW(nullptr, w, L"KavoMainWindow", L"Kavo")) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        const bool alive = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+        if (process) CloseHandle(process);
+        if (alive && IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = FindWindowW(L"KavoMainWindow", L"Kavo")) || !IsWindowVisible(window)) {
+    while (!(window = FindKavo())) {
         if (GetTickCount() - start > (command == L"wait" ? 20000u : 2000u)) return 1;
         Sleep(25);
     }
