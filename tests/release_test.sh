@@ -24,7 +24,10 @@ done
 echo right >"$keys/right" && echo wrong >"$keys/wrong"
 
 # The author (in the About box and in the version resource) and the home page a zip's kavo.exe has.
-values() { unzip -p "$1" kavo.exe | strings -e l | grep -x -e Other -e 'https\?://[a-z.-]*example/' | LC_ALL=C sort | paste -sd ' '; }
+values() {
+  unzip -p "$1" kavo.exe | strings -e l | grep -x -e Other -e 'https\?://[a-z.-]*example/' |
+    LC_ALL=C sort | paste -sd ' '
+}
 sed -i 's/^project(Kavo VERSION [0-9.]*/project(Kavo VERSION 17.8.0.9/' "$src/CMakeLists.txt"
 zip=$KAVO_DIST/kavo-17.8.0.9-win64.zip
 export KAVO_ALLOW_DIRTY=1
@@ -33,7 +36,7 @@ grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
 [ "$(values "$zip")" = "Other Other https://other.example/" ]
 [ "$(unzip -p "$zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
 [ ! -e "$KAVO_DIST/manifests" ]  # none asked for
-# The same version without those values (so only they differ); paths relative to the caller's folder.
+# The same version, none of those values; paths relative to the caller's folder.
 (cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
   KAVO_RELEASE_URL=https://downloads.example/kavo/ KAVO_PACKAGE_ID=Kavo.Test "$src/scripts/release.sh" >/dev/null)
 [ "$(values "$zip")" = http://kavo.example/ ]
