@@ -10,7 +10,9 @@
 # KAVO_SIGN_TIMESTAMP_URL, if set, names an RFC 3161 time-stamp server.
 # With KAVO_RELEASE_URL (the https folder the zip will be published in, ending in "/") and
 # KAVO_PACKAGE_ID (winget's Publisher.Package), winget's and Scoop's manifests for the zip are
-# written beside it too, in manifests/.
+# written beside it too, in manifests/. That folder belongs to the release: an earlier release's
+# manifests name a zip that is no longer there, so each release replaces them, or removes them
+# when it writes none.
 # A release names one commit: uncommitted changes to tracked files stop it (KAVO_ALLOW_DIRTY=1
 # builds anyway and says so). Whatever stops it, the output folder is left as it was: everything
 # is made in a staging folder inside it and moved into place at the end, SHA256SUMS last.
@@ -21,9 +23,12 @@ fail() {
 }
 # The build and staging folders, and any folders made for the output folder, go whenever the run
 # ends.
-build='' stage='' made=()
+build='' stage='' made=() finished=
 cleanup() {
   [ -z "$build" ] || rm -rf "$build"
+  # Stopped while the manifests were being replaced: the earlier ones go back.
+  [ -n "$finished" ] || [ -z "$stage" ] || [ ! -d "$stage/replaced-manifests" ] ||
+    [ -e "$dist/manifests" ] || mv -T "$stage/replaced-manifests" "$dist/manifests"
   [ -z "$stage" ] || rm -rf "$stage"
   for folder in "${made[@]}"; do rmdir "$folder" 2>/dev/null || break; done
 }
@@ -42,6 +47,9 @@ version=$(sed -n 's/^project(Kavo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=kavo-$version-win64
 
 # The inputs are checked before anything is built or made.
+if [ -z "$sign" ] && [ -n "${KAVO_SIGN_PASSWORD_FILE:-}${KAVO_SIGN_TIMESTAMP_URL:-}" ]; then
+  fail "KAVO_SIGN_PASSWORD_FILE and KAVO_SIGN_TIMESTAMP_URL sign only with KAVO_SIGN_PKCS12: set it too, or unset them"
+fi
 if [ -n "$sign" ]; then
   [ -f "$sign" ] || fail "KAVO_SIGN_PKCS12: no such file: $sign"
   [ -f "$password" ] || fail "KAVO_SIGN_PASSWORD_FILE: no such file: ${password:-(not set)}"
@@ -106,18 +114,18 @@ TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
 
 cd "$stage"
 sha256sum "$name.zip" >SHA256SUMS
-outputs=("$name.zip")
 if [ -n "$release_url" ]; then
   cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
   "$root/scripts/package_manifests.py" write "$name.zip" "$version" "$release_url" "$package_id" \
       "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
-  outputs+=(manifests/winget/"$package_id"{,.installer,.locale.bg-BG}.yaml manifests/scoop/kavo.json)
 fi
-# Moved into the output folder in this order, each replacing the earlier one in one rename;
-# SHA256SUMS, which lists the zip, comes last.
-for output in "${outputs[@]}" SHA256SUMS; do
-  mkdir -p "$(dirname "$dist/$output")" && mv -fT "$output" "$dist/$output"
-done
+# Moved into the output folder in this order, each in one rename: the zip, the manifests folder
+# in place of the earlier one, and last SHA256SUMS, which lists the zip.
+mv -fT "$name.zip" "$dist/$name.zip"
+[ ! -e "$dist/manifests" ] || mv -T "$dist/manifests" "$stage/replaced-manifests"
+[ ! -d manifests ] || mv -T manifests "$dist/manifests"
+mv -fT SHA256SUMS "$dist/SHA256SUMS"
+finished=1
 echo "$dist/$name.zip${sign:+ (signed)}, built from $built_from"
 [ -z "$release_url" ] || echo "manifests for $package_id at $release_url$name.zip: $dist/manifests/"
 cat "$dist/SHA256SUMS"

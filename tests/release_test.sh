@@ -31,11 +31,12 @@ values() {
 sed -i 's/^project(Kavo VERSION [0-9.]*/project(Kavo VERSION 17.8.0.9/' "$src/CMakeLists.txt"
 zip=$KAVO_DIST/kavo-17.8.0.9-win64.zip
 export KAVO_ALLOW_DIRTY=1
+mkdir -p "$KAVO_DIST/manifests/scoop" && touch "$KAVO_DIST/manifests/scoop/kavo.json"  # an earlier zip's
 "$src/scripts/release.sh" -DKAVO_AUTHOR_NAME=Other -DKAVO_AUTHOR_HOME_PAGE=https://other.example/ >"$tmp/out"
 grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
 [ "$(values "$zip")" = "Other Other https://other.example/" ]
 [ "$(unzip -p "$zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
-[ ! -e "$KAVO_DIST/manifests" ]  # none asked for
+[ ! -e "$KAVO_DIST/manifests" ]  # none asked for: the earlier ones, naming another zip, went
 # The same version, none of those values; paths relative to the caller's folder.
 (cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
   KAVO_RELEASE_URL=https://downloads.example/kavo/ KAVO_PACKAGE_ID=Kavo.Test "$src/scripts/release.sh" >/dev/null)
@@ -75,6 +76,7 @@ signed missing.p12 right "KAVO_SIGN_PKCS12: no such file"
 signed codeSigning.p12 missing "KAVO_SIGN_PASSWORD_FILE: no such file"
 signed codeSigning.p12 wrong "cannot be opened with the password"
 signed serverAuth.p12 right "not for code signing"
+KAVO_SIGN_PASSWORD_FILE=$keys/right stops "sign only with KAVO_SIGN_PKCS12"
 KAVO_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ signed codeSigning.p12 right "signing kavo.exe failed"
 stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no/such
 KAVO_RELEASE_URL=http://downloads.example/ KAVO_PACKAGE_ID=Kavo.Test stops "KAVO_RELEASE_URL must be"
