@@ -14,5 +14,6 @@ WINEPREFIX=$tmp/user KAVO_WINEPREFIX=$tmp/kavo scripts/wine-run --version >/dev/
 KAVO_WINEPREFIX=$tmp/user fails scripts/wine-run --version
 grep -qF "$tmp/user exists and is not a Wine prefix made by Kavo" "$tmp/out"
 grep -qx precious "$tmp/user/drive_c/users/me/precious.txt"
+mkdir "$tmp/empty" && KAVO_WINEPREFIX=$tmp/empty fails scripts/wine-run --version  # not Kavo's either
 fails scripts/check-rebuild.sh
 grep -q "^usage: scripts/check-rebuild.sh RELEASE" "$tmp/out"
