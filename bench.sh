@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and prints Kavo's benchmark table (figures, not pass or fail).
 set -euo pipefail
+# Another build to measure, named from the caller's folder.
+[ -z "${KAVO_BENCH_EXE:-}" ] || export KAVO_BENCH_EXE=$(realpath "$KAVO_BENCH_EXE")
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake --preset bench >/dev/null
