@@ -151,8 +151,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_THEMECHANGED:
             // A new text size or theme may come with a new message font: remade as for a new
             // DPI. Cheap enough not to pick among the many settings that announce themselves so.
+            // Erased as well: a control that clears its background only on WM_ERASEBKGND would
+            // keep the old letters around the new ones.
             ApplyFonts();
-            RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);

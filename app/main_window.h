@@ -16,8 +16,8 @@ class MainWindow {
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Creates the window centred on the screen, shows it as the program was asked to (show is
-    // wWinMain's nCmdShow) and puts the focus in the address box.
+    // Creates the window centred on the screen and shows it as the program was asked to (show is
+    // wWinMain's nCmdShow); once the window is active, the focus is in the address box.
     bool Create(int show);
     HWND hwnd() const { return hwnd_; }
 
@@ -50,7 +50,7 @@ class MainWindow {
     UniqueFont controlFont_;
     UniqueFont labelFont_;
     UniqueBitmap skin_;
-    UniqueHandle<HBRUSH, GdiObjectDeleter> skinBrush_;  // the same picture, under the "X"
+    UniqueBrush skinBrush_;  // the same picture, under the "X"
     PointerDrag drag_;
     WindowCommandHost host_;
 };

@@ -20,6 +20,7 @@ template <class H, class Deleter>
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<H>, Deleter>;
 using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
+using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectDeleter>;
 using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcDeleter>;
 
 // Keeps an object selected into a DC and puts the old one back.
