@@ -25,9 +25,10 @@ struct ControlLayout {
 // Creation order is tab order: the address box, then "Свали", "Вземи", "За..." (not the screen
 // order). The close label never takes the focus.
 inline constexpr ControlLayout kMainWindowControls[] = {
-    // Never shown: screen readers name an edit after the static label created just before it.
-    {IDC_ADDRESS_NAME, L"STATIC", L"Адрес на страницата на видеото", SS_LEFT | SS_NOPREFIX, 0, 240,
-     675, 3135, 285},
+    // Never shown, and of no size, so that no point of the window is under it: screen readers
+    // name an edit after the static label created just before it.
+    {IDC_ADDRESS_NAME, L"STATIC", L"Адрес на страницата на видеото", SS_LEFT | SS_NOPREFIX, 0, 0, 0,
+     0, 0},
     {IDC_ADDRESS_BOX, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT,
      WS_EX_CLIENTEDGE, 240, 675, 3135, 285},
     {IDC_DOWNLOAD, L"BUTTON", L"Свали", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 2400, 975, 915,

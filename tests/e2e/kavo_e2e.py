@@ -45,9 +45,9 @@ def centre(r):
 class Desktop:  # an Xvfb display of our own, and the Wine prefix's processes on it
     def __init__(self):
         # Wine reads Unix text as UTF-8. wine-run runs programs in KAVO_WINEPREFIX; wineserver,
-        # called directly, is given the same prefix.
-        prefix = os.environ.get("KAVO_WINEPREFIX") or os.path.join(
-            os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "kavo", "wineprefix")
+        # called directly, is given the same prefix. The tests register handlers and drives in
+        # it, so it must be named: never the user's own Kavo prefix by default.
+        prefix = os.environ["KAVO_WINEPREFIX"]
         self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=prefix, WINEPREFIX=prefix)
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
