@@ -12,7 +12,7 @@
 # KAVO_PACKAGE_ID (winget's Publisher.Package), winget's and Scoop's manifests for the zip are
 # written beside it too, in manifests/. That folder belongs to the release: an earlier release's
 # manifests name a zip that is no longer there, so each release replaces them, or removes them
-# when it writes none.
+# when it writes none. A manifests/ holding anything else stops the release.
 # A release names one commit: uncommitted changes to tracked files stop it (KAVO_ALLOW_DIRTY=1
 # builds anyway and says so). Whatever stops it, the output folder is left as it was: everything
 # is made in a staging folder inside it and moved into place at the end, SHA256SUMS last.
@@ -77,6 +77,13 @@ if [ -n "${source_state:-}" ]; then
 else
   built_from="commit $(git rev-parse --short=12 HEAD)"
 fi
+# manifests/ is replaced whole, so it may hold only what a release writes there: never a folder
+# of the same name that someone keeps in the output folder.
+if [ -e "$dist/manifests" ] || [ -L "$dist/manifests" ]; then
+  [ -d "$dist/manifests" ] && [ -z "$(cd "$dist/manifests" && find . -mindepth 1 ! -path ./winget \
+      ! -path './winget/*.yaml' ! -path ./scoop ! -path ./scoop/kavo.json)" ] ||
+    fail "$dist/manifests holds files no release wrote: move it away, or set KAVO_DIST to another folder"
+fi
 
 build=$(mktemp -d "${TMPDIR:-/tmp}/kavo-release.XXXXXX")
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -120,7 +127,9 @@ if [ -n "$release_url" ]; then
       "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
 fi
 # Moved into the output folder in this order, each in one rename: the zip, the manifests folder
-# in place of the earlier one, and last SHA256SUMS, which lists the zip.
+# in place of the earlier one, and last SHA256SUMS, which lists the zip. Ctrl+C no longer stops
+# the run here: stopped between two renames, it would leave the new zip beside the old checksums.
+trap '' INT TERM
 mv -fT "$name.zip" "$dist/$name.zip"
 [ ! -e "$dist/manifests" ] || mv -T "$dist/manifests" "$stage/replaced-manifests"
 [ ! -d manifests ] || mv -T manifests "$dist/manifests"

@@ -82,6 +82,8 @@ stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no
 KAVO_RELEASE_URL=http://downloads.example/ KAVO_PACKAGE_ID=Kavo.Test stops "KAVO_RELEASE_URL must be"
 KAVO_RELEASE_URL=https://downloads.example/ KAVO_PACKAGE_ID=Kavo stops "KAVO_PACKAGE_ID must be"
 echo >>"$src/LICENSE" && stops "uncommitted changes to tracked files (LICENSE)"
+mkdir "$KAVO_DIST/manifests/k" "$tmp/before/manifests/k"  # someone's own, beside a release's
+KAVO_ALLOW_DIRTY=1 stops "manifests holds files no release wrote"
 [ -z "$(ls -A "$TMPDIR")" ]  # every run, whether it stopped or not, removed its build folder
 
 # An archive that puts code into kavo.exe and has no notice entry stops the notices by name; an
