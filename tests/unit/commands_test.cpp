@@ -107,12 +107,14 @@ TEST(Commands, EndSilentlyWhereTheHostFailsAndLeaveTheWindowAsItWas) {
     }
 }
 
+// The title's text follows project(VERSION); the end-to-end test reads it from the window.
 TEST(Commands, AboutBoxShowsCreditAndVersion) {
     FakeHost host(kPage);
     ShowAbout(host);
-    EXPECT_EQ(host.messages, std::vector<std::u16string>{u"Автор: " + std::u16string(AuthorName) +
-                                                         u"\r\n" + std::u16string(AuthorHomePage) +
-                                                         u"|Kavo v.1.2|OK, information"});
+    EXPECT_EQ(host.messages,
+              std::vector<std::u16string>{u"Автор: " + std::u16string(AuthorName) + u"\r\n" +
+                                          std::u16string(AuthorHomePage) + u"|" +
+                                          std::u16string(AboutTitle) + u"|OK, information"});
 }
 
 }  // namespace
