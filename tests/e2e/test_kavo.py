@@ -239,14 +239,18 @@ class RealWindow(KavoTestCase):
         self.addCleanup(shutil.rmtree, root)
         (root / "sub").mkdir()
         shutil.copy(EXE, root)
-        drive = pathlib.Path(self.desktop.env["WINEPREFIX"], "dosdevices", "e:")
-        drive.symlink_to(root)  # fails, touching nothing, if the prefix has an E: drive already
+        # A letter the prefix has no drive for: Wine may map removable media, and a killed run may
+        # have left its link behind.
+        dosdevices = pathlib.Path(self.desktop.env["WINEPREFIX"], "dosdevices")
+        letter = next(d for d in "EFGHIJKLMNOPQRSTUVWXY" if not os.path.lexists(dosdevices / f"{d.lower()}:"))
+        drive = dosdevices / f"{letter.lower()}:"
+        drive.symlink_to(root)
         self.addCleanup(drive.unlink)
-        kavo = Kavo(self.desktop, exe=r"E:\kavo.exe", cwd=root / "sub")  # from E:\sub, where "E:" alone leads
+        kavo = Kavo(self.desktop, exe=rf"{letter}:\kavo.exe", cwd=root / "sub")  # from \sub, where "X:" alone leads
         self.addCleanup(kavo.close)
         kavo.paste(f"http://{ONE}/play:k3x9q2w7")
         kavo.click(DOWNLOAD)
-        row = [rf"E:\ http://{MEDIA_ONE}/s/k3/k3x9q2w7.flv"]
+        row = [rf"{letter}:\ http://{MEDIA_ONE}/s/k3/k3x9q2w7.flv"]
         self.assertEqual(wait_for(opened, row, 15), row)
 
     def test_without_a_picture_decoder_it_paints_a_plain_panel_and_works(self):
