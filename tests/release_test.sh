@@ -4,7 +4,8 @@
 # its notices and manifests fit its zip. Each bad input, a configure or signing error and
 # uncommitted changes stop it with their message and leave the output folder as it was.
 set -euo pipefail
-unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL
+unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL KAVO_RELEASE_URL \
+  KAVO_PACKAGE_ID
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
