@@ -239,8 +239,7 @@ class RealWindow(KavoTestCase):
         self.addCleanup(shutil.rmtree, root)
         (root / "sub").mkdir()
         shutil.copy(EXE, root)
-        # A letter the prefix has no drive for: Wine may map removable media, and a killed run may
-        # have left its link behind.
+        # A letter with no drive yet: Wine may map removable media; a killed run leaves its link.
         dosdevices = pathlib.Path(self.desktop.env["WINEPREFIX"], "dosdevices")
         letter = next(d for d in "EFGHIJKLMNOPQRSTUVWXY" if not os.path.lexists(dosdevices / f"{d.lower()}:"))
         drive = dosdevices / f"{letter.lower()}:"
