@@ -107,8 +107,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             PaintContent(reinterpret_cast<HDC>(wp));
             return 0;
         case WM_ACTIVATE:
-            OnActivate(wp);
-            return 0;
+            // On the way out the focused control is remembered; on the way in DefWindowProc
+            // focuses the window itself (unless minimized), and WM_SETFOCUS hands that on.
+            if (LOWORD(wp) == WA_INACTIVE) RememberFocus(GetFocus());
+            return DefWindowProcW(hwnd_, msg, wp, lp);
         case WM_SETFOCUS:
             OnSetFocus(reinterpret_cast<HWND>(wp));
             return 0;
@@ -229,21 +231,15 @@ void MainWindow::PaintContent(HDC dc) const {
     BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
-void MainWindow::OnActivate(WPARAM wp) {
-    // As a dialog does: the control that had the focus gets it back, unless the window is
-    // minimized, where a focused child would take keys meant for the taskbar button.
-    if (LOWORD(wp) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
-    } else if (!IsIconic(hwnd_)) {
-        SetFocus(lastFocus_ ? lastFocus_ : addressBox_);
-    }
+void MainWindow::RememberFocus(HWND focus) {
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
 }
 
 void MainWindow::OnSetFocus(HWND lost) {
     // The window itself takes no keys: as a dialog does, it passes the focus on to the control
-    // that had it last (restored from the taskbar, Alt+Tab), with the same exception as above.
-    if (lost && IsChild(hwnd_, lost)) lastFocus_ = lost;
+    // that had it last (activated again, restored from the taskbar, Alt+Tab), unless it is
+    // minimized, where a focused child would take keys meant for the taskbar button.
+    RememberFocus(lost);
     if (!IsIconic(hwnd_)) SetFocus(lastFocus_ ? lastFocus_ : addressBox_);
 }
 

@@ -28,7 +28,8 @@ class MainWindow {
     bool OnCreate();
     // All drawing, for WM_PAINT and WM_PRINTCLIENT alike.
     void PaintContent(HDC dc) const;
-    void OnActivate(WPARAM wp);
+    // Keeps focus as the control to give the focus back to, when it is one of the window's.
+    void RememberFocus(HWND focus);
     void OnSetFocus(HWND lost);
     void OnCommand(int id, UINT code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
