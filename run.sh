@@ -20,7 +20,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 echo "No DISPLAY: running Kavo on a private Xvfb display."
-xvfb='' kavo='' display_file='' info_file=''
+xvfb='' kavo='' tmp=''
 cleanup() {
   set +e  # a killed process's status must not cut the cleanup short
   if [ -n "$kavo" ]; then
@@ -32,13 +32,13 @@ cleanup() {
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
   fi
-  rm -f "$display_file" "$info_file"
+  [ -z "$tmp" ] || rm -rf "$tmp"  # the run's own folder, from mktemp
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-display_file=$(mktemp)
-info_file=$(mktemp)
+tmp=$(mktemp -d)
+display_file=$tmp/display info_file=$tmp/info
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done

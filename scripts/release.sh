@@ -21,8 +21,8 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
-# The build and staging folders, and any folders made for the output folder, go whenever the run
-# ends.
+# The build and staging folders (both from mktemp), and any folders made for the output folder,
+# go whenever the run ends.
 build='' stage='' made=() finished=
 cleanup() {
   [ -z "$build" ] || rm -rf "$build"
