@@ -53,8 +53,8 @@ def write_yaml(path, schema, document):
 
 
 def write(zip_path, version, release_url, package_id, publisher, home_page, out):
-    if problems(release_url, package_id):
-        sys.exit("\n".join(problems(release_url, package_id)))
+    if found := problems(release_url, package_id):
+        sys.exit("\n".join(found))
     with open(zip_path, "rb") as f:
         sha256 = hashlib.sha256(f.read()).hexdigest()
     url = release_url + os.path.basename(zip_path)
