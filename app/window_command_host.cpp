@@ -29,6 +29,29 @@ std::wstring ProgramFolder() {
     return path;
 }
 
+// A folder the shell can start a program in: a working folder is at most MAX_PATH - 2 characters
+// (with the backslash the system adds, and the null). A longer one is given in its short form;
+// where even that is too long (no short names on that volume), none, and the shell's default
+// applies.
+std::wstring WorkingFolder(std::wstring folder) {
+    constexpr std::size_t kLongest = MAX_PATH - 2;
+    if (folder.size() <= kLongest) return folder;
+    // Read through the \\?\ form, which lifts the length limit: "C:\..." as "\\?\C:\...", a
+    // share's "\\server\..." as "\\?\UNC\server\...".
+    const bool extended = folder.starts_with(L"\\\\?\\");
+    const bool share = !extended && folder.starts_with(L"\\\\");
+    const std::wstring prefix = extended ? L"" : share ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const std::wstring full = prefix + folder.substr(share ? 1 : 0);
+    std::wstring shortForm(full.size() + 1, L'\0');
+    const DWORD got =
+        GetShortPathNameW(full.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+    if (got == 0 || got >= shortForm.size()) return {};
+    shortForm.resize(got);
+    shortForm.erase(0, prefix.size());
+    if (share) shortForm.insert(0, 1, L'\\');
+    return shortForm.size() <= kLongest ? shortForm : std::wstring();
+}
+
 }  // namespace
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
@@ -52,7 +75,7 @@ void WindowCommandHost::ReplaceText(std::u16string_view text) {
 
 void WindowCommandHost::OpenAddress(std::string_view address) {
     const std::wstring file(address.begin(), address.end());  // ASCII: widening is exact
-    const std::wstring folder = ProgramFolder();
+    const std::wstring folder = WorkingFolder(ProgramFolder());
     ShellExecuteW(window_, L"OPEN", file.c_str(), nullptr,
                   folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
 }

@@ -1,5 +1,6 @@
 // Stands in for the browser as the handler of http addresses: appends its working folder and each
-// argument, space-separated, as one UTF-8 line to the file named by KAVO_RECORD.
+// argument, space-separated, as one UTF-8 line to the file named by KAVO_RECORD. The folder is
+// written in its long form, whatever form it was given in.
 
 #include <windows.h>
 
@@ -7,10 +8,11 @@
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {
-    wchar_t path[MAX_PATH] = {}, folder[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {}, folder[MAX_PATH] = {}, full[1024] = {};
     if (!GetEnvironmentVariableW(L"KAVO_RECORD", path, MAX_PATH)) return 2;
     GetCurrentDirectoryW(MAX_PATH, folder);
-    std::wstring line = folder;
+    GetLongPathNameW(folder, full, 1024);
+    std::wstring line = full;
     for (int i = 1; i < argc; ++i) line.append(L" ").append(argv[i]);
     std::string utf8(line.size() * 3 + 1, '\0');
     WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()),
