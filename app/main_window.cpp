@@ -13,7 +13,6 @@ namespace kavo {
 namespace {
 
 constexpr wchar_t kClassName[] = L"KavoMainWindow";
-constexpr COLORREF kPanelGrey = RGB(234, 231, 226);  // the picture's panel, if it cannot be drawn
 
 UniqueFont MessageFontFor(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
@@ -57,14 +56,14 @@ bool MainWindow::Create(int show) {
     if (!RegisterClassExW(&wc)) return false;
 
     // A popup has no caption or frame; the system menu and minimize box still give the taskbar
-    // button its Minimize and Close entries.
+    // button its Minimize and Close entries. The background never paints over the controls.
     if (!CreateWindowExW(WS_EX_APPWINDOW, kClassName, L"Kavo",
-                         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, nullptr, nullptr,
-                         instance_, this)) {
+                         WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                         nullptr, nullptr, instance_, this)) {
         return false;
     }
 
-    // Sized and centred in one move, then laid out for the client area that gives.
+    // Sized and centred in one move.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -149,7 +148,19 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
+        case WM_SIZE:
+            if (wp == SIZE_RESTORED && std::exchange(sizeOnRestore_, false)) {
+                const SIZE size = SizeForDpi(dpi_);
+                SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return 0;
+        case WM_SYSCOLORCHANGE:
+            OnLookChanged();
+            return 0;
         case WM_SETTINGCHANGE:
+            if (wp == SPI_SETHIGHCONTRAST) OnLookChanged();
+            [[fallthrough]];
         case WM_THEMECHANGED:
             // A new text size or theme may come with a new message font: remade as for a new
             // DPI. Cheap enough not to pick among the many settings that announce themselves so.
@@ -182,6 +193,7 @@ bool MainWindow::OnCreate() {
     host_.Attach(hwnd_, addressBox_);
     // No DPI change message arrives at creation: start from the DPI the window is created at.
     dpi_ = GetDpiForWindow(hwnd_);
+    look_ = LookFor(HighContrastOn(), GetSysColor);
     ApplyFonts();
     return true;
 }
@@ -202,14 +214,18 @@ void MainWindow::ApplyFonts() {
 }
 
 void MainWindow::LayOut() {
-    RECT client{};
-    GetClientRect(hwnd_, &client);
+    const SIZE size = SizeForDpi(dpi_);
     // The 1x picture is drawn as it is at 96 DPI; elsewhere the 2x one is scaled down (or up)
     // smoothly, which stays sharper than stretching the small one.
-    skinBrush_.reset();
-    skin_ = LoadSkin(instance_, dpi_ == USER_DEFAULT_SCREEN_DPI ? IDR_SKIN_1X : IDR_SKIN_2X,
-                     client.right, client.bottom);
-    skinBrush_.reset(skin_ ? CreatePatternBrush(skin_.get()) : nullptr);
+    backgroundBrush_.reset();
+    background_.reset();
+    if (look_.picture) {
+        background_ =
+            LoadSkin(instance_, dpi_ == USER_DEFAULT_SCREEN_DPI ? IDR_SKIN_1X : IDR_SKIN_2X,
+                     size.cx, size.cy);
+    }
+    if (!background_) background_ = PlainPanel(size.cx, size.cy, look_.panel, look_.edge);
+    backgroundBrush_.reset(background_ ? CreatePatternBrush(background_.get()) : nullptr);
     for (const ControlLayout& c : kMainWindowControls) {
         SetWindowPos(GetDlgItem(hwnd_, c.id), nullptr, TwipsToPixels(c.left, dpi_),
                      TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
@@ -221,13 +237,13 @@ void MainWindow::LayOut() {
 void MainWindow::PaintContent(HDC dc) const {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    if (!skin_) {
-        SetDCBrushColor(dc, kPanelGrey);
+    if (!background_) {  // out of GDI objects: the panel's colour at least
+        SetDCBrushColor(dc, look_.panel);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
         return;
     }
     UniqueMemoryDc memory(CreateCompatibleDC(dc));
-    SelectGuard select(memory.get(), skin_.get());
+    SelectGuard select(memory.get(), background_.get());
     BitBlt(dc, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
 }
 
@@ -244,8 +260,8 @@ void MainWindow::OnSetFocus(HWND lost) {
 }
 
 void MainWindow::OnCommand(int id, UINT code) {
-    // IDOK and IDCANCEL (Enter and Escape from the dialog manager) run nothing: there is no
-    // default or cancel button. Escape only ends a drag.
+    // IDOK and IDCANCEL (Enter and Escape from the dialog manager, away from a focused button)
+    // run nothing: there is no default or cancel button. Escape only ends a drag.
     if (id == IDCANCEL) {
         drag_.Cancel(hwnd_);
         return;
@@ -275,28 +291,46 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
         return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(control));
     }
-    // The label paints its own background, and that is the picture under it (or the plain
-    // panel): when it repaints alone, the letter goes onto the picture, not over the last one.
-    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    // The label paints its own background, and that is the background under it (the picture,
+    // or the panel and its edge): when it repaints alone, the letter goes onto that, not over
+    // the last one.
+    SetTextColor(dc, look_.closeText);
     SetBkMode(dc, TRANSPARENT);
-    if (!skinBrush_) {
-        SetDCBrushColor(dc, kPanelGrey);
+    if (!backgroundBrush_) {
+        SetDCBrushColor(dc, look_.panel);
         return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
     }
     POINT at{};  // the label's place on the picture
     MapWindowPoints(control, hwnd_, &at, 1);
     SetBrushOrgEx(dc, -at.x, -at.y, nullptr);
-    return reinterpret_cast<LRESULT>(skinBrush_.get());
+    return reinterpret_cast<LRESULT>(backgroundBrush_.get());
 }
 
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
-    // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its
-    // size), then everything laid out for the client area that resulted.
     dpi_ = dpi;
     ApplyFonts();
-    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (IsIconic(hwnd_)) {
+        // The suggestion is for the icon, and moving an icon does not change the size it is
+        // restored to: the new size is taken on the way back (WM_SIZE).
+        sizeOnRestore_ = true;
+    } else {
+        // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its
+        // size).
+        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     LayOut();
+}
+
+void MainWindow::OnLookChanged() {
+    look_ = LookFor(HighContrastOn(), GetSysColor);
+    // Common controls learn of new colours from their parent.
+    for (HWND c = GetWindow(hwnd_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        SendMessageW(c, WM_SYSCOLORCHANGE, 0, 0);
+    }
+    LayOut();
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 }  // namespace kavo

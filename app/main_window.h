@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "drag_and_click.h"
+#include "look.h"
 #include "window_command_host.h"
 #include "win32_handles.h"
 
@@ -34,12 +35,15 @@ class MainWindow {
     void OnCommand(int id, UINT code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
+    // Reads the high-contrast setting and the system colours again, and redraws in that look.
+    void OnLookChanged();
 
     // The window's size at dpi_, from its size in twips.
     SIZE SizeForDpi(UINT dpi) const;
     // Makes the fonts for dpi_ and hands them to the controls; the old ones go after that.
     void ApplyFonts();
-    // Places the controls for dpi_ and draws the picture to fit the client area as it is.
+    // Places the controls and makes the background for dpi_ and the look: from the DPI alone,
+    // since a minimized window has no client area to measure.
     void LayOut();
 
     HINSTANCE instance_;
@@ -48,10 +52,12 @@ class MainWindow {
     HWND closeLabel_ = nullptr;
     HWND lastFocus_ = nullptr;  // given back when the window is activated or focused again
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    bool sizeOnRestore_ = false;  // the DPI changed while minimized
     UniqueFont controlFont_;
     UniqueFont labelFont_;
-    UniqueBitmap skin_;
-    UniqueBrush skinBrush_;  // the same picture, under the "X"
+    Look look_{};
+    UniqueBitmap background_;      // the picture, or the plain panel
+    UniqueBrush backgroundBrush_;  // the same, under the "X"
     PointerDrag drag_;
     WindowCommandHost host_;
 };

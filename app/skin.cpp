@@ -1,8 +1,24 @@
 #include "skin.h"
 
+#include <commctrl.h>  // CLR_NONE
 #include <wincodec.h>
 
 namespace kavo {
+
+namespace {
+
+BITMAPINFO TopDownRgb(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as WIC writes rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+}  // namespace
 
 UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height) {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
@@ -52,19 +68,30 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
         source = converter.get();
     }
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down, as WIC writes rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownRgb(width, height);
     void* bits = nullptr;
     UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     const UINT stride = (width_u * 3 + 3) & ~3u;  // DIB rows are DWORD-aligned
     if (!bitmap ||
         FAILED(source->CopyPixels(nullptr, stride, stride * height_u, static_cast<BYTE*>(bits)))) {
         return nullptr;
+    }
+    return bitmap;
+}
+
+UniqueBitmap PlainPanel(int width, int height, COLORREF panel, COLORREF edge) {
+    const BITMAPINFO info = TopDownRgb(width, height);
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    if (!bitmap || !dc) return nullptr;
+    SelectGuard select(dc.get(), bitmap.get());
+    RECT all{0, 0, width, height};
+    SetDCBrushColor(dc.get(), panel);
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    if (edge != CLR_NONE) {
+        SetDCBrushColor(dc.get(), edge);
+        FrameRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     }
     return bitmap;
 }
