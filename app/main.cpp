@@ -17,8 +17,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // The dialog manager moves the focus on Tab and Shift+Tab; Enter and Escape reach the
-        // window as IDOK and IDCANCEL, which run nothing.
+        // The dialog manager moves the focus on Tab and Shift+Tab. Enter on a focused button
+        // clicks it, as in any dialog; elsewhere Enter and Escape reach the window as IDOK and
+        // IDCANCEL, which run nothing, since there is no default or cancel button.
         if (!IsDialogMessageW(window.hwnd(), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -6,7 +6,7 @@
 #define IDR_SKIN_2X 102
 
 // Control IDs stay clear of IDOK (1) and IDCANCEL (2): the dialog manager sends those for Enter
-// and Escape, and neither key may run a command here.
+// and Escape (away from a focused button), which run no command here.
 #define IDC_ADDRESS_BOX 1001
 #define IDC_DOWNLOAD 1002
 #define IDC_GET 1003

@@ -3,15 +3,17 @@
 //   driver wait | info   the window (found by its class and its title, "Kavo"), its controls (with
 //                        the names screen readers give them), the focus, an owned message box
 //   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
-//   driver close         closes the window as the taskbar button's Close does
 //   driver focus | redraw ID   gives the window the focus, or repaints control ID alone; then
 //                        prints what info does
+//   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
+//                        as the taskbar button's Close, a setting's change); then prints info
 
 #include <windows.h>
 #include <oleacc.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "resource.h"
@@ -162,13 +164,14 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"dpi" && argc == 4) {
         return ChangeDpi(window, _wtoi(argv[2]), static_cast<UINT>(_wtoi(argv[3])));
     }
-    if (command == L"close")
-        return static_cast<int>(SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0));
     if (command == L"focus") {  // SetFocus works across threads that share their input
         const DWORD self = GetCurrentThreadId(), its = GetWindowThreadProcessId(window, nullptr);
         AttachThreadInput(self, its, TRUE);
         SetFocus(window);
         AttachThreadInput(self, its, FALSE);
+    } else if (command == L"send" && argc == 4) {
+        SendMessageW(window, wcstoul(argv[2], nullptr, 0), wcstoul(argv[3], nullptr, 0), 0);
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // what it made
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);

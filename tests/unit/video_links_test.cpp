@@ -55,8 +55,10 @@ TEST(MediaLinkAndShellEncoding, AreBuiltUnitByUnit) {
         {u"/?#[]@!$&'()*+,;=:%-._~AZaz09", "/?#[]@!$&'()*+,;=:%-._~AZaz09"},
         {u"ab\"-x y1<>\\^`{|}", "ab%22-x%20y1%3C%3E%5C%5E%60%7B%7C%7D"},
         {std::u16string_view(u"\0\t\r\n\x1F\x7F", 6), "%00%09%0D%0A%1F%7F"},
-        {u"Ж\u20AC\U0001F600", "%D0%96%E2%82%AC%F0%9F%98%80"},  // two, three and four bytes
-        {u"a\xD800z\xDC00", "a%EF%BF%BDz%EF%BF%BD"},            // lone surrogates
+        // Two, three and four bytes, and where each begins.
+        {u"Ж\u07FF\u0800\u20AC\uFFFF\U00010000",
+         "%D0%96%DF%BF%E0%A0%80%E2%82%AC%EF%BF%BF%F0%90%80%80"},
+        {u"a\xD800z\xDC00", "a%EF%BF%BDz%EF%BF%BD"},  // lone surrogates
     };
     for (const auto& c : cases) EXPECT_EQ(EncodeForShell(c.in), c.out);
 }
