@@ -20,14 +20,20 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 echo "No DISPLAY: running Kavo on a private Xvfb display."
-xvfb='' kavo='' tmp=''
+# Only what this run started is ended: its Xvfb, its driver and its Kavo, by their process ids.
+# Other Kavos may run in the same prefix (the user's, started with scripts/wine-run), so neither
+# its Wine server nor the first Kavo window found is this run's.
+driver=build/windows/tests/kavo_test_driver.exe
+xvfb='' started='' tmp=''
 cleanup() {
   set +e  # a killed process's status must not cut the cleanup short
-  if [ -n "$kavo" ]; then
-    kill -KILL "$kavo" 2>/dev/null
-    wait "$kavo" 2>/dev/null
-    WINEPREFIX=$KAVO_WINEPREFIX wineserver -k 2>/dev/null
+  if [ -n "$started" ]; then
+    kill -KILL "$started" 2>/dev/null
+    wait "$started" 2>/dev/null
   fi
+  # The driver printed the Windows process id of the Kavo it started before anything else.
+  pid=$( [ -z "$tmp" ] || sed -n 's/^pid=\([0-9]*\).*/\1/p' "$info_file" 2>/dev/null)
+  [ -z "$pid" ] || "$wine_run" "$driver" end "$pid" >/dev/null 2>&1
   if [ -n "$xvfb" ]; then
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
@@ -47,10 +53,13 @@ if [ ! -s "$display_file" ]; then
   exit 1
 fi
 export DISPLAY=":$(head -n 1 "$display_file")"
-"$wine_run" "$exe" >/dev/null 2>&1 &
-kavo=$!
-# To a file, not a pipe: a Wine server started by the driver would hold a pipe open.
-"$wine_run" build/windows/tests/kavo_test_driver.exe wait >"$info_file"
+# The driver starts Kavo itself, so it knows its process and waits for that process's window. In
+# the background, so that Ctrl+C is not held up until it returns. To a file, not a pipe: a Wine
+# server started by the driver would hold a pipe open.
+"$wine_run" "$driver" start "$exe" >"$info_file" 2>/dev/null &
+started=$!
+wait "$started" || { echo "run.sh: Kavo's window did not appear." >&2; exit 1; }
+started=''
 geometry=$(sed -n 's/^window=//p' "$info_file" | tr -d '\r')
 IFS=, read -r left top right bottom <<<"$geometry"
 shot=${KAVO_SCREENSHOT:-$PWD/build/kavo-window.png}
