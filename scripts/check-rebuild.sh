@@ -32,8 +32,9 @@ mkdir "$work/src"
 (cd "$source" && tar --exclude=./build --exclude=./dist --exclude=./.git -cf - .) | tar -xf - -C "$work/src"
 # The copy has no .git, so it names no commit; its release goes to a folder of its own. The
 # caller's signing and publishing variables play no part (a signing option alone stops a release).
+# The values are the release's own, placeholders too.
 env -u KAVO_SIGN_PKCS12 -u KAVO_SIGN_PASSWORD_FILE -u KAVO_SIGN_TIMESTAMP_URL -u KAVO_RELEASE_URL \
-  -u KAVO_PACKAGE_ID KAVO_ALLOW_DIRTY=1 KAVO_DIST="$work/dist" "$work/src/scripts/release.sh" "$@" >/dev/null
+  -u KAVO_PACKAGE_ID KAVO_ALLOW_DIRTY=1 KAVO_ALLOW_PLACEHOLDERS=1 KAVO_DIST="$work/dist" "$work/src/scripts/release.sh" "$@" >/dev/null
 rebuilt=$work/rebuilt.exe
 unzip -p "$work"/dist/kavo-*-win64.zip kavo.exe >"$rebuilt"
 

@@ -3,6 +3,9 @@
 # the libraries linked in) and SHA256SUMS beside it, in dist/ or the folder KAVO_DIST names.
 # Extra arguments go to CMake, for the real site and author values:
 #   scripts/release.sh -DKAVO_SITE_ONE_DOMAIN=... -DKAVO_AUTHOR_NAME=...
+# A name the project does not read (a misspelt one) stops the release, and so do values that
+# still name a .example host, the defaults' placeholders (KAVO_ALLOW_PLACEHOLDERS=1 builds anyway
+# and says so). The output lists the values built in.
 # Each run builds in a new folder of its own: a value not given is the default, never one left
 # from an earlier release (CMake does not see every file a changed value rewrites).
 # With KAVO_SIGN_PKCS12 (a PKCS#12 file) and KAVO_SIGN_PASSWORD_FILE (a file holding its password)
@@ -12,7 +15,10 @@
 # KAVO_PACKAGE_ID (winget's Publisher.Package), winget's and Scoop's manifests for the zip are
 # written beside it too, in manifests/. That folder belongs to the release: an earlier release's
 # manifests name a zip that is no longer there, so each release replaces them, or removes them
-# when it writes none. A manifests/ holding anything else stops the release.
+# when it writes none. It is replaced only when it holds exactly what a release wrote there, as
+# listed (with their hashes) in the .kavo-release record written with them: anything else stops
+# the release. A zip of the same name with other bytes stops it too (KAVO_REPLACE_RELEASE=1
+# replaces it); SHA256SUMS lists every release zip in the folder.
 # A release names one commit: uncommitted changes to tracked files stop it (KAVO_ALLOW_DIRTY=1
 # builds anyway and says so). Whatever stops it, the output folder is left as it was: everything
 # is made in a staging folder inside it and moved into place at the end, SHA256SUMS last.
@@ -77,17 +83,53 @@ if [ -n "${source_state:-}" ]; then
 else
   built_from="commit $(git rev-parse --short=12 HEAD)"
 fi
-# manifests/ is replaced whole, so it may hold only what a release writes there: never a folder
-# of the same name that someone keeps in the output folder.
+# The zip's entries must have a time zip can store (1980 to 2107).
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+[[ $epoch =~ ^[0-9]{1,10}$ ]] && ((10#$epoch >= 315532800 && 10#$epoch <= 4354819199)) ||
+  fail "SOURCE_DATE_EPOCH must be seconds since 1970, in 1980 to 2107, not \"$epoch\""
+epoch=$((10#$epoch))
+# The other release zips in the output folder keep their lines in SHA256SUMS, unless it lists one
+# with other bytes than it has now: a line for those would vouch for what was not released.
+others=()
+for zip in "$dist"/kavo-*-win64.zip; do
+  [ ! -f "$zip" ] || [ "${zip##*/}" = "$name.zip" ] || others+=("${zip##*/}")
+done
+sums=$( [ ${#others[@]} -eq 0 ] || { cd "$dist" && sha256sum -- "${others[@]}"; })
+changed=$( [ ! -f "$dist/SHA256SUMS" ] ||
+  awk 'NR == FNR { now[$2] = $1; next } $2 in now && now[$2] != $1 { print $2 }' - "$dist/SHA256SUMS" <<<"$sums")
+[ -z "$changed" ] || fail "$dist/SHA256SUMS lists $changed with other bytes than it has now: restore it, or move it away"
+# manifests/ is replaced whole, so it may hold only what a release wrote there, never a folder of
+# the same name that someone keeps in the output folder: exactly the files its record lists (and
+# their folders), each with the bytes it was written with.
 if [ -e "$dist/manifests" ] || [ -L "$dist/manifests" ]; then
-  [ -d "$dist/manifests" ] && [ -z "$(cd "$dist/manifests" && find . -mindepth 1 ! -path ./winget \
-      ! -path './winget/*.yaml' ! -path ./scoop ! -path ./scoop/kavo.json)" ] ||
+  [ -d "$dist/manifests" ] && [ ! -L "$dist/manifests" ] && [ -f "$dist/manifests/.kavo-release" ] &&
+    (cd "$dist/manifests" && sha256sum -c --quiet --strict .kavo-release >/dev/null 2>&1) &&
+    [ "$(cd "$dist/manifests" && find . -mindepth 1 ! -path ./.kavo-release -printf '%y %P\n' | LC_ALL=C sort)" = \
+      "$(cut -c 67- "$dist/manifests/.kavo-release" |
+         awk '{ print "f " $0; while (sub(/\/[^\/]*$/, "")) print "d " $0 }' | LC_ALL=C sort -u)" ] ||
     fail "$dist/manifests holds files no release wrote: move it away, or set KAVO_DIST to another folder"
 fi
 
 build=$(mktemp -d "${TMPDIR:-/tmp}/kavo-release.XXXXXX")
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-      -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF --no-warn-unused-cli "$@" >/dev/null
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF "$@" >"$build/configure.log" 2>&1 ||
+  { sed '/^-- /d' "$build/configure.log" >&2; fail "the configure step failed"; }
+# CMake names the -D variables that nothing in the project read.
+unused=$(sed -n '/^  Manually-specified variables were not used by the project:$/,/^[^ ]/s/^    //p' \
+  "$build/configure.log" | paste -sd ' ')
+[ -z "$unused" ] || fail "the project reads no variable named $unused: check the -D names"
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+placeholders=() values=''
+for var in KAVO_SITE_ONE_DOMAIN KAVO_SITE_TWO_DOMAIN KAVO_SITE_ONE_MEDIA_HOST KAVO_SITE_TWO_MEDIA_HOST \
+    KAVO_AUTHOR_NAME KAVO_AUTHOR_HOME_PAGE; do
+  values+="  $var=$(cached $var)"$'\n'
+  host=$(cached $var | sed -E 's|^https?://([^/?#]*@)?([^/?#:]*).*|\2|')
+  [ $var = KAVO_AUTHOR_NAME ] || [[ ! ${host,,} =~ (^|\.)example\.?$ ]] || placeholders+=($var)
+done
+if [ ${#placeholders[@]} -gt 0 ] && [ "${KAVO_ALLOW_PLACEHOLDERS:-}" != 1 ]; then
+  fail "${placeholders[*]} still name a .example host, a placeholder: give real values" \
+    "for each (-DNAME=VALUE), or set KAVO_ALLOW_PLACEHOLDERS=1 to build it anyway"
+fi
 cmake --build "$build" --target kavo -j 2
 
 folder=$dist
@@ -100,7 +142,6 @@ stage=$(mktemp -d "$dist/.kavo-release.XXXXXX")
 files=(kavo.exe README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt)
 mkdir "$stage/files"
 cd "$stage/files"
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
 if [ -n "$sign" ]; then
   osslsigncode sign -pkcs12 "$sign" -readpass "$password" -h sha256 -n Kavo -time "$epoch" \
       ${KAVO_SIGN_TIMESTAMP_URL:+-ts "$KAVO_SIGN_TIMESTAMP_URL"} \
@@ -120,11 +161,18 @@ touch -d "@$epoch" "${files[@]}"
 TZ=UTC zip -q -X -D "$stage/$name.zip" "${files[@]}"
 
 cd "$stage"
-sha256sum "$name.zip" >SHA256SUMS
+# Only now can a zip already there be compared: the same bytes (the same commit and values) are
+# the same release.
+if { [ -e "$dist/$name.zip" ] || [ -L "$dist/$name.zip" ]; } && ! cmp -s "$name.zip" "$dist/$name.zip"; then
+  [ "${KAVO_REPLACE_RELEASE:-}" = 1 ] ||
+    fail "$dist/$name.zip is there already, with other bytes: move it away, or set KAVO_REPLACE_RELEASE=1 to replace it"
+  built_from+=", in place of the earlier $name.zip (KAVO_REPLACE_RELEASE=1)"
+fi
+{ [ -z "$sums" ] || echo "$sums"; sha256sum "$name.zip"; } | LC_ALL=C sort -k 2 >SHA256SUMS
 if [ -n "$release_url" ]; then
-  cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
   "$root/scripts/package_manifests.py" write "$name.zip" "$version" "$release_url" "$package_id" \
       "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
+  (cd manifests && find . -type f -printf '%P\0' | LC_ALL=C sort -z | xargs -0 sha256sum >.kavo-release)
 fi
 # Moved into the output folder in this order, each in one rename: the zip, the manifests folder
 # in place of the earlier one, and last SHA256SUMS, which lists the zip. Ctrl+C no longer stops
@@ -135,6 +183,9 @@ mv -fT "$name.zip" "$dist/$name.zip"
 [ ! -d manifests ] || mv -T manifests "$dist/manifests"
 mv -fT SHA256SUMS "$dist/SHA256SUMS"
 finished=1
-echo "$dist/$name.zip${sign:+ (signed)}, built from $built_from"
+echo "$dist/$name.zip${sign:+ (signed)}, built from $built_from, with:"
+printf '%s' "$values"
+[ ${#placeholders[@]} -eq 0 ] ||
+  echo "placeholders built in (KAVO_ALLOW_PLACEHOLDERS=1): ${placeholders[*]} name .example hosts"
 [ -z "$release_url" ] || echo "manifests for $package_id at $release_url$name.zip: $dist/manifests/"
 cat "$dist/SHA256SUMS"

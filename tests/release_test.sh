@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The release, from a committed copy of this tree into a temporary folder. After other values,
 # one with none has the defaults; signed, it verifies and equals a rebuild, signature aside, and
-# its notices and manifests fit its zip. Each bad input, a configure or signing error and
-# uncommitted changes stop it with their message and leave the output folder as it was.
+# its notices, manifests and SHA256SUMS fit the folder. Each bad input (an unread -D name,
+# placeholders, a zip of the same name, someone's file in manifests/), a configure or signing
+# error and uncommitted changes stop it with their message and leave the output folder as it was.
 set -euo pipefail
 unset KAVO_ALLOW_DIRTY KAVO_SIGN_PKCS12 KAVO_SIGN_PASSWORD_FILE KAVO_SIGN_TIMESTAMP_URL KAVO_RELEASE_URL \
-  KAVO_PACKAGE_ID
+  KAVO_PACKAGE_ID KAVO_ALLOW_PLACEHOLDERS KAVO_REPLACE_RELEASE SOURCE_DATE_EPOCH
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
@@ -31,18 +32,23 @@ values() {
 }
 sed -i 's/^project(Kavo VERSION [0-9.]*/project(Kavo VERSION 17.8.0.9/' "$src/CMakeLists.txt"
 zip=$KAVO_DIST/kavo-17.8.0.9-win64.zip
-export KAVO_ALLOW_DIRTY=1
+export KAVO_ALLOW_DIRTY=1 KAVO_ALLOW_PLACEHOLDERS=1
 mkdir -p "$KAVO_DIST/manifests/scoop" && touch "$KAVO_DIST/manifests/scoop/kavo.json"  # an earlier zip's
+(cd "$KAVO_DIST/manifests" && sha256sum scoop/kavo.json >.kavo-release)
+echo old >"$KAVO_DIST/kavo-1.0.0.0-win64.zip"  # an earlier version's, kept
 "$src/scripts/release.sh" -DKAVO_AUTHOR_NAME=Other -DKAVO_AUTHOR_HOME_PAGE=https://other.example/ >"$tmp/out"
 grep -q "uncommitted changes to tracked files (CMakeLists.txt)" "$tmp/out"
+grep -qx "  KAVO_AUTHOR_NAME=Other" "$tmp/out"
+grep -q "(KAVO_ALLOW_PLACEHOLDERS=1): KAVO_SITE_ONE_DOMAIN .* KAVO_AUTHOR_HOME_PAGE name" "$tmp/out"
 [ "$(values "$zip")" = "Other Other https://other.example/" ]
 [ "$(unzip -p "$zip" README.txt | head -n 2)" = $'Kavo 17.8\r\n=========\r' ]
 [ ! -e "$KAVO_DIST/manifests" ]  # none asked for: the earlier ones, naming another zip, went
 # The same version, none of those values; paths relative to the caller's folder.
-(cd "$keys" && KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
+(cd "$keys" && KAVO_REPLACE_RELEASE=1 KAVO_DIST=../dist KAVO_SIGN_PKCS12=codeSigning.p12 KAVO_SIGN_PASSWORD_FILE=right \
   KAVO_RELEASE_URL=https://downloads.example/kavo/ KAVO_PACKAGE_ID=Kavo.Test "$src/scripts/release.sh" >/dev/null)
 [ "$(values "$zip")" = http://kavo.example/ ]
 (cd "$KAVO_DIST" && sha256sum -c --quiet SHA256SUMS)
+[ "$(cut -c 67- "$KAVO_DIST/SHA256SUMS" | paste -sd ' ')" = "kavo-1.0.0.0-win64.zip ${zip##*/}" ]
 unzip -p "$zip" THIRD-PARTY-NOTICES.txt | tr -d '\r' | awk '/^winpthreads/,/^-----/' >"$tmp/winpthreads"
 grep -q "The above copyright notice and this permission notice shall be" "$tmp/winpthreads"
 /usr/bin/python3 - "$zip" "$src/CMakeLists.txt" <<'EOF'
@@ -63,8 +69,6 @@ EOF
 unzip -p "$zip" kavo.exe >"$keys/kavo.exe"
 osslsigncode verify -CAfile "$keys/codeSigning.crt" -in "$keys/kavo.exe" | grep -q "Signature verification: ok"
 KAVO_SIGN_PASSWORD_FILE=$keys/right "$src/scripts/check-rebuild.sh" "$zip"  # a publisher's signing variable too
-unset KAVO_ALLOW_DIRTY
-git -C "$src" checkout -q CMakeLists.txt
 
 cp -a "$KAVO_DIST" "$tmp/before"
 stops() {  # the release stops with this message and leaves the output folder as it was
@@ -72,19 +76,32 @@ stops() {  # the release stops with this message and leaves the output folder as
     diff -r "$tmp/before" "$KAVO_DIST" ||
     { echo "FAILED: expected \"$1\" and the output folder as it was; got:" && cat "$tmp/out" && exit 1; }
 }
+stops "$zip is there already, with other bytes"  # unsigned, this time
+unset KAVO_ALLOW_DIRTY KAVO_ALLOW_PLACEHOLDERS
+git -C "$src" checkout -q CMakeLists.txt
 signed() { KAVO_SIGN_PKCS12=$keys/$1 KAVO_SIGN_PASSWORD_FILE=$keys/$2 stops "$3"; }
 signed missing.p12 right "KAVO_SIGN_PKCS12: no such file"
 signed codeSigning.p12 missing "KAVO_SIGN_PASSWORD_FILE: no such file"
 signed codeSigning.p12 wrong "cannot be opened with the password"
 signed serverAuth.p12 right "not for code signing"
 KAVO_SIGN_PASSWORD_FILE=$keys/right stops "sign only with KAVO_SIGN_PKCS12"
-KAVO_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ signed codeSigning.p12 right "signing kavo.exe failed"
+KAVO_ALLOW_PLACEHOLDERS=1 KAVO_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/ signed codeSigning.p12 right "signing kavo.exe failed"
+SOURCE_DATE_EPOCH=1e9 stops "SOURCE_DATE_EPOCH must be seconds since 1970"
 stops "KAVO_SITE_ONE_DOMAIN must be a plain host name" -DKAVO_SITE_ONE_DOMAIN=no/such
+stops "reads no variable named KAVO_SITE_ONE_DOMIAN:" -DKAVO_SITE_ONE_DOMIAN=real-one.org
+stops "KAVO_SITE_TWO_MEDIA_HOST KAVO_AUTHOR_HOME_PAGE still name a .example host" -DKAVO_SITE_ONE_DOMAIN=one.org \
+  -DKAVO_SITE_TWO_DOMAIN=two.org -DKAVO_SITE_ONE_MEDIA_HOST=media.one.org -DKAVO_AUTHOR_HOME_PAGE=https://me@b.example:8/
 KAVO_RELEASE_URL=http://downloads.example/ KAVO_PACKAGE_ID=Kavo.Test stops "KAVO_RELEASE_URL must be"
 KAVO_RELEASE_URL=https://downloads.example/ KAVO_PACKAGE_ID=Kavo stops "KAVO_PACKAGE_ID must be"
 echo >>"$src/LICENSE" && stops "uncommitted changes to tracked files (LICENSE)"
-mkdir "$KAVO_DIST/manifests/k" "$tmp/before/manifests/k"  # someone's own, beside a release's
-KAVO_ALLOW_DIRTY=1 stops "manifests holds files no release wrote"
+export KAVO_ALLOW_DIRTY=1
+cp -a "$KAVO_DIST/manifests" "$tmp/manifests"  # someone's own beside a release's, or changed
+for change in "mkdir k" "touch winget/release-checklist.yaml" "echo >>scoop/kavo.json"; do
+  for d in "$KAVO_DIST" "$tmp/before"; do rm -r "$d/manifests" && cp -a "$tmp/manifests" "$d" && (cd "$d/manifests" && eval "$change"); done
+  stops "manifests holds files no release wrote"
+done
+for d in "$KAVO_DIST" "$tmp/before"; do echo changed >"$d/kavo-1.0.0.0-win64.zip"; done
+stops "SHA256SUMS lists kavo-1.0.0.0-win64.zip with other bytes"
 [ -z "$(ls -A "$TMPDIR")" ]  # every run, whether it stopped or not, removed its build folder
 
 # An archive that puts code into kavo.exe and has no notice entry stops the notices by name; an
