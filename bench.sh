@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and prints Kavo's benchmark table (figures, not pass or fail).
 set -euo pipefail
-# Another build to measure, named from the caller's folder.
+# Another build to measure, and the prefix, named from the caller's folder (the prefix as given:
+# wine-run must see a symlink for what it is).
 [ -z "${KAVO_BENCH_EXE:-}" ] || export KAVO_BENCH_EXE=$(realpath "$KAVO_BENCH_EXE")
+[[ ${KAVO_WINEPREFIX:-/} == /* ]] || export KAVO_WINEPREFIX=$PWD/$KAVO_WINEPREFIX
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake --preset bench >/dev/null
