@@ -27,13 +27,13 @@ driver=build/windows/tests/kavo_test_driver.exe
 xvfb='' started='' tmp=''
 cleanup() {
   set +e  # a killed process's status must not cut the cleanup short
-  if [ -n "$started" ]; then
-    kill -KILL "$started" 2>/dev/null
+  if [ -n "$started" ]; then  # TERM: wine-run, if still making the prefix, ends what it started
+    kill "$started" 2>/dev/null
     wait "$started" 2>/dev/null
   fi
-  # The driver printed the Windows process id of the Kavo it started before anything else.
+  # The Windows process id of the Kavo it started, which the driver printed before anything else.
   pid=$( [ -z "$tmp" ] || sed -n 's/^pid=\([0-9]*\).*/\1/p' "$info_file" 2>/dev/null)
-  [ -z "$pid" ] || "$wine_run" "$driver" end "$pid" >/dev/null 2>&1
+  [ -z "$pid" ] || "$wine_run" taskkill /f /pid "$pid" >/dev/null 2>&1
   if [ -n "$xvfb" ]; then
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null

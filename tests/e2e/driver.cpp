@@ -7,9 +7,8 @@
 //                        prints what info does
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
-//   driver start EXE     starts EXE, prints its process id (pid=) at once, then waits as wait does
-//                        for that process's window: run.sh's Kavo, never another in the prefix
-//   driver end PID       ends that process and waits until it has ended
+//   driver start EXE     starts EXE, prints its process id (pid=) at once, then what wait does for
+//                        that process's window alone: run.sh's Kavo, not another in the prefix
 
 #include <windows.h>
 #include <oleacc.h>
@@ -141,7 +140,6 @@ int ChangeDpi(HWND window, int old, UINT dpi) {
 
 // Kavo's visible window, skipping one whose process has been ended but whose window the system
 // has not yet taken down: the previous test's Kavo may linger for a moment.
-// With only, that process's window alone.
 HWND FindKavo(DWORD only) {
     for (HWND w = nullptr;
          (w = FindWindowExW(nullptr, w, L"KavoMainWindow", L"Kavo")) != nullptr;) {
@@ -160,33 +158,22 @@ HWND FindKavo(DWORD only) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    DWORD only = 0;
-    if (command == L"end" && argc == 3) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, wcstoul(argv[2], nullptr, 10));
-        const bool ended = process && TerminateProcess(process, 1) &&
-                           WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-        if (process) CloseHandle(process);
-        return ended ? 0 : 1;
-    }
-    if (command == L"start" && argc == 3) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        std::wstring line = L"\"" + std::wstring(argv[2]) + L"\"";
-        if (!CreateProcessW(argv[2], line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &started)) {
-            return 1;
-        }
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-        only = started.dwProcessId;
-        std::printf("pid=%lu\n", only);
-        std::fflush(stdout);  // read by the caller even if it is stopped while the window opens
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (command == L"start" &&
+        (argc != 3 || !CreateProcessW(argv[2], nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
+                                      &startup, &started)))
+        return 1;
+    if (started.dwProcessId) {  // at once: the caller can end it even if stopped meanwhile
+        std::printf("pid=%lu\n", started.dwProcessId);
+        std::fflush(stdout);
     }
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = FindKavo(only))) {
-        if (GetTickCount() - start > (command == L"wait" || only ? 20000u : 2000u)) return 1;
+    while (!(window = FindKavo(started.dwProcessId))) {
+        if (GetTickCount() - start > (command == L"wait" || started.dwProcessId ? 20000u : 2000u))
+            return 1;
         Sleep(25);
     }
     if (command == L"dpi" && argc == 4) {
