@@ -56,7 +56,7 @@ export DISPLAY=":$(head -n 1 "$display_file")"
 # The driver starts Kavo itself, so it knows its process and waits for that process's window. In
 # the background, so that Ctrl+C is not held up until it returns. To a file, not a pipe: a Wine
 # server started by the driver would hold a pipe open.
-"$wine_run" "$driver" start "$exe" >"$info_file" 2>/dev/null &
+"$wine_run" "$driver" start "$exe" >"$info_file" 2>&1 &
 started=$!
 wait "$started" || { echo "run.sh: Kavo's window did not appear." >&2; exit 1; }
 started=''

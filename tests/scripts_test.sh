@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# A user's Wine prefix keeps its files: wine-run ignores WINEPREFIX and stops, naming the folder,
-# at a KAVO_WINEPREFIX that Kavo did not make. check-rebuild.sh without arguments prints its usage.
-set -euo pipefail
+# wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
+# DLL overrides, and stops at a KAVO_WINEPREFIX Kavo did not make and on Ctrl+C while it makes one,
+# left unmarked. run.sh ends only its own Kavo. check-rebuild.sh without arguments prints its usage.
+set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+tmp=$(mktemp -d) pids=()
+trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX wineserver -w; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }
-mkdir -p "$tmp/user/drive_c/users/me" "$tmp/kavo"
-echo precious >"$tmp/user/drive_c/users/me/precious.txt"
-touch "$tmp/kavo/.kavo-prefix" "$tmp/kavo/.kavo-ready"  # made, as far as `wine --version` needs
-WINEPREFIX=$tmp/user KAVO_WINEPREFIX=$tmp/kavo scripts/wine-run --version >/dev/null
+mkdir -p "$tmp/user/drive_c/users/me" "$tmp/run/build" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
+WINEPREFIX=$tmp/user WINEDLLOVERRIDES=mshtml=b scripts/wine-run cmd /c echo %WINEDLLOVERRIDES% >"$tmp/out"
+grep -q "^mscoree,mshtml=;mshtml=b;winemenubuilder.exe=" "$tmp/out"
 KAVO_WINEPREFIX=$tmp/user fails scripts/wine-run --version
 grep -qF "$tmp/user exists and is not a Wine prefix made by Kavo" "$tmp/out"
-grep -qx precious "$tmp/user/drive_c/users/me/precious.txt"
+[ "$(find "$tmp/user" | wc -l) $(cat "$tmp/user/drive_c/users/me/precious.txt")" = "5 precious" ]  # no prefix made there
 mkdir "$tmp/empty" && KAVO_WINEPREFIX=$tmp/empty fails scripts/wine-run --version  # not Kavo's either
 fails scripts/check-rebuild.sh
 grep -q "^usage: scripts/check-rebuild.sh RELEASE" "$tmp/out"
+KAVO_WINEPREFIX=$tmp/new scripts/wine-run cmd /c echo ran >"$tmp/ran" 2>&1 &
+for _ in $(seq 100); do [ ! -e "$tmp/new/.kavo-prefix" ] || break; sleep 0.1; done
+kill -INT $! && fails wait $!
+[[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
+
+# A user's Kavo in the same prefix, with text typed in, outlives run.sh's (whose cmake is true: all is built).
+exec 4< <(exec Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp 2>/dev/null) && pids+=($!)
+read -r -t 10 display <&4 && export DISPLAY=:$display
+scripts/wine-run "$KAVO_EXE" >/dev/null 2>&1 & pids+=($!)
+scripts/wine-run "$KAVO_DRIVER" wait >/dev/null && xdotool search --sync --onlyvisible --name '^Kavo$' windowfocus --sync type kept
+ln -s "$PWD/run.sh" "$PWD/scripts" "$tmp/run" && ln -s "${KAVO_EXE%/app/kavo.exe}" "$tmp/run/build/windows" && ln -s /bin/true "$tmp/cmake"
+env -u DISPLAY PATH="$tmp:$PATH" KAVO_SCREENSHOT="$tmp/shot.png" "$tmp/run/run.sh" >/dev/null
+grep -qa "^text=006b006500700074" <(scripts/wine-run "$KAVO_DRIVER" info)

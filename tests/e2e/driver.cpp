@@ -7,12 +7,12 @@
 //                        prints what info does
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
-//   driver start EXE     starts EXE, prints its process id (pid=) at once, then what wait does for
-//                        that process's window alone: run.sh's Kavo, not another in the prefix
+//   driver start EXE     starts EXE, then as wait for its window alone; its pid= first, on stderr
 
 #include <windows.h>
 #include <oleacc.h>
 #include <psapi.h>
+#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -158,22 +158,15 @@ HWND FindKavo(DWORD only) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (command == L"start" &&
-        (argc != 3 || !CreateProcessW(argv[2], nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr,
-                                      &startup, &started)))
-        return 1;
-    if (started.dwProcessId) {  // at once: the caller can end it even if stopped meanwhile
-        std::printf("pid=%lu\n", started.dwProcessId);
-        std::fflush(stdout);
-    }
+    const intptr_t kavo =
+        command == L"start" && argc == 3 ? _wspawnl(_P_NOWAIT, argv[2], argv[2], nullptr) : -1;
+    const DWORD only = kavo == -1 ? 0 : GetProcessId(reinterpret_cast<HANDLE>(kavo));
+    if (command == L"start" && !only) return 1;
+    if (only) std::fprintf(stderr, "pid=%lu\n", only);  // at once
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = FindKavo(started.dwProcessId))) {
-        if (GetTickCount() - start > (command == L"wait" || started.dwProcessId ? 20000u : 2000u))
-            return 1;
+    while (!(window = FindKavo(only))) {
+        if (GetTickCount() - start > (command == L"wait" || only ? 20000u : 2000u)) return 1;
         Sleep(25);
     }
     if (command == L"dpi" && argc == 4) {
