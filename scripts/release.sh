@@ -96,7 +96,8 @@ for zip in "$dist"/kavo-*-win64.zip; do
 done
 sums=$( [ ${#others[@]} -eq 0 ] || { cd "$dist" && sha256sum -- "${others[@]}"; })
 changed=$( [ ! -f "$dist/SHA256SUMS" ] ||
-  awk 'NR == FNR { now[$2] = $1; next } $2 in now && now[$2] != $1 { print $2 }' - "$dist/SHA256SUMS" <<<"$sums")
+  awk 'NR == FNR { now[$2] = $1; next } $2 in now && now[$2] != $1 { print $2 }' - "$dist/SHA256SUMS" <<<"$sums" |
+  paste -sd ' ')
 [ -z "$changed" ] || fail "$dist/SHA256SUMS lists $changed with other bytes than it has now: restore it, or move it away"
 # manifests/ is replaced whole, so it may hold only what a release wrote there, never a folder of
 # the same name that someone keeps in the output folder: exactly the files its record lists (and
@@ -172,7 +173,9 @@ fi
 if [ -n "$release_url" ]; then
   "$root/scripts/package_manifests.py" write "$name.zip" "$version" "$release_url" "$package_id" \
       "$(cached KAVO_AUTHOR_NAME)" "$(cached KAVO_AUTHOR_HOME_PAGE)" manifests
-  (cd manifests && find . -type f -printf '%P\0' | LC_ALL=C sort -z | xargs -0 sha256sum >.kavo-release)
+  # Not listing itself: the shell makes it while find is looking.
+  (cd manifests && find . -type f ! -path ./.kavo-release -printf '%P\0' | LC_ALL=C sort -z |
+     xargs -0 sha256sum >.kavo-release)
 fi
 # Moved into the output folder in this order, each in one rename: the zip, the manifests folder
 # in place of the earlier one, and last SHA256SUMS, which lists the zip. Ctrl+C no longer stops

@@ -5,7 +5,7 @@
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
-trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX wineserver -w; rm -rf "$tmp"' EXIT
+trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; for p in "$KAVO_WINEPREFIX" "$tmp/new"; do WINEPREFIX=$p wineserver -w 2>/dev/null; done; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }
 mkdir -p "$tmp/user/drive_c/users/me" "$tmp/run/build" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
