@@ -5,7 +5,7 @@
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
-trap 'kill -KILL "${pids[@]}" 2>/dev/null; wait; for p in "$KAVO_WINEPREFIX" "$tmp/new"; do WINEPREFIX=$p wineserver -w 2>/dev/null; done; rm -rf "$tmp"' EXIT
+trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; for p in "$KAVO_WINEPREFIX" "$tmp/new"; do WINEPREFIX=$p wineserver -w 2>/dev/null; done; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }
 mkdir -p "$tmp/user/drive_c/users/me" "$tmp/run/build" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
@@ -21,6 +21,7 @@ KAVO_WINEPREFIX=$tmp/new scripts/wine-run cmd /c echo ran >"$tmp/ran" 2>&1 &
 for _ in $(seq 100); do [ ! -e "$tmp/new/.kavo-prefix" ] || break; sleep 0.1; done
 kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
+WINEPREFIX=$tmp/new timeout 5 wineserver -w  # and nothing of it is left running
 
 # A user's Kavo in the same prefix, with text typed in, outlives run.sh's (whose cmake is true: all is built).
 exec 4< <(exec Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp 2>/dev/null) && pids+=($!)
