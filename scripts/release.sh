@@ -108,7 +108,7 @@ if [ -e "$dist/manifests" ] || [ -L "$dist/manifests" ]; then
     [ "$(cd "$dist/manifests" && find . -mindepth 1 ! -path ./.kavo-release -printf '%y %P\n' | LC_ALL=C sort)" = \
       "$(cut -c 67- "$dist/manifests/.kavo-release" |
          awk '{ print "f " $0; while (sub(/\/[^\/]*$/, "")) print "d " $0 }' | LC_ALL=C sort -u)" ] ||
-    fail "$dist/manifests holds files no release wrote: move it away, or set KAVO_DIST to another folder"
+    fail "$dist/manifests holds files no release wrote (or has no .kavo-release record, as before releases kept one): move it away, or set KAVO_DIST to another folder"
 fi
 
 build=$(mktemp -d "${TMPDIR:-/tmp}/kavo-release.XXXXXX")
