@@ -149,10 +149,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_SIZE:
+            // Restored after a DPI change while minimized: the size is the new one already, but
+            // Wine's X11 window keeps the old one until a frame change; on Windows this is only
+            // that frame change.
             if (wp == SIZE_RESTORED && std::exchange(sizeOnRestore_, false)) {
                 const SIZE size = SizeForDpi(dpi_);
                 SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
-                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
             }
             return 0;
         case WM_SYSCOLORCHANGE:
@@ -311,7 +314,15 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ApplyFonts();
     if (IsIconic(hwnd_)) {
         // The suggestion is for the icon, and moving an icon does not change the size it is
-        // restored to: the new size is taken on the way back (WM_SIZE).
+        // restored to: that is the normal placement, which takes the new size where it is.
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
+        GetWindowPlacement(hwnd_, &placement);
+        const SIZE size = SizeForDpi(dpi);
+        placement.rcNormalPosition.right = placement.rcNormalPosition.left + size.cx;
+        placement.rcNormalPosition.bottom = placement.rcNormalPosition.top + size.cy;
+        placement.showCmd = SW_SHOWMINNOACTIVE;
+        SetWindowPlacement(hwnd_, &placement);
         sizeOnRestore_ = true;
     } else {
         // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its

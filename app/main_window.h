@@ -52,7 +52,7 @@ class MainWindow {
     HWND closeLabel_ = nullptr;
     HWND lastFocus_ = nullptr;  // given back when the window is activated or focused again
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
-    bool sizeOnRestore_ = false;  // the DPI changed while minimized
+    bool sizeOnRestore_ = false;  // the DPI changed while minimized: made sure of on restore
     UniqueFont controlFont_;
     UniqueFont labelFont_;
     Look look_{};
