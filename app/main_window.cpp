@@ -159,14 +159,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return 0;
         case WM_SYSCOLORCHANGE:
-            OnLookChanged();
-            return 0;
         case WM_SETTINGCHANGE:
-            if (wp == SPI_SETHIGHCONTRAST) OnLookChanged();
-            [[fallthrough]];
         case WM_THEMECHANGED:
-            // A new text size or theme may come with a new message font: remade as for a new
-            // DPI. Cheap enough not to pick among the many settings that announce themselves so.
+            // New colours or high contrast: the look is read again. A new text size or theme may
+            // come with a new message font: remade as for a new DPI. Cheap enough not to pick
+            // among the many settings that announce themselves so.
+            if (msg == WM_SYSCOLORCHANGE ||
+                (msg == WM_SETTINGCHANGE && wp == SPI_SETHIGHCONTRAST)) {
+                ReadLook();
+            }
             // Erased as well: a control that clears its background only on WM_ERASEBKGND would
             // keep the old letters around the new ones.
             ApplyFonts();
@@ -334,14 +335,13 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     LayOut();
 }
 
-void MainWindow::OnLookChanged() {
+void MainWindow::ReadLook() {
     look_ = LookFor(HighContrastOn(), GetSysColor);
     // Common controls learn of new colours from their parent.
     for (HWND c = GetWindow(hwnd_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         SendMessageW(c, WM_SYSCOLORCHANGE, 0, 0);
     }
     LayOut();
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 }  // namespace kavo

@@ -35,8 +35,9 @@ class MainWindow {
     void OnCommand(int id, UINT code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
-    // Reads the high-contrast setting and the system colours again, and redraws in that look.
-    void OnLookChanged();
+    // Reads the high-contrast setting and the system colours again, and lays out in that look;
+    // the caller redraws.
+    void ReadLook();
 
     // The window's size at dpi_, from its size in twips.
     SIZE SizeForDpi(UINT dpi) const;
