@@ -31,7 +31,7 @@ fail() {
 # go whenever the run ends.
 build='' stage='' made=() finished=
 cleanup() {
-  [ -z "$build" ] || rm -rf "$build"
+  [ -z "$build" ] || rm -rf "$build"  # only ever '' or the mktemp folder this run made
   # Stopped while the manifests were being replaced: the earlier ones go back.
   [ -n "$finished" ] || [ -z "$stage" ] || [ ! -d "$stage/replaced-manifests" ] ||
     [ -e "$dist/manifests" ] || mv -T "$stage/replaced-manifests" "$dist/manifests"
