@@ -4,7 +4,12 @@ namespace kavo {
 
 Look LookFor(bool highContrast, COLORREF(WINAPI* systemColor)(int index)) {
     if (highContrast) {
-        return {false, systemColor(COLOR_BTNFACE), systemColor(COLOR_WINDOWFRAME),
+        // Windows 10 and later keep only the colours a contrast theme sets (COLOR_WINDOW and
+        // COLOR_WINDOWTEXT, COLOR_3DFACE and COLOR_BTNTEXT, COLOR_HIGHLIGHT and
+        // COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT, COLOR_GRAYTEXT); the others, COLOR_WINDOWFRAME
+        // among them, may match the panel or the desktop. The edge is the theme's button text on
+        // its button face, a pair it guarantees to tell apart.
+        return {false, systemColor(COLOR_3DFACE), systemColor(COLOR_BTNTEXT),
                 systemColor(COLOR_BTNTEXT)};
     }
     // The picture's own panel grey, and the "X" in the highlight-text colour on its red frame.

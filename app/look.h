@@ -14,8 +14,8 @@ struct Look {
 };
 
 // The look for the high-contrast setting, with colours from systemColor (GetSysColor's form).
-// High contrast asks for one pair of system colours and no picture behind text; a borderless
-// window then needs an edge of its own to be seen at all.
+// High contrast asks for the theme's colours and no picture behind text; a borderless window then
+// needs an edge of its own to be seen at all.
 Look LookFor(bool highContrast, COLORREF(WINAPI* systemColor)(int index));
 
 // Whether the user has high contrast on, as the system says now.
