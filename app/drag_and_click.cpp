@@ -70,6 +70,12 @@ void PointerDrag::Release(UINT msg, WPARAM wp) const {
     }
 }
 
+void PointerDrag::Rescale(UINT oldDpi, UINT newDpi) {
+    if (!releaseMessage_ || oldDpi == 0) return;
+    grip_ = {MulDiv(grip_.x, static_cast<int>(newDpi), static_cast<int>(oldDpi)),
+             MulDiv(grip_.y, static_cast<int>(newDpi), static_cast<int>(oldDpi))};
+}
+
 void PointerDrag::Cancel(HWND window) const {
     if (!releaseMessage_) return;
     SetWindowPos(window, nullptr, origin_.x, origin_.y, 0, 0,

@@ -22,6 +22,10 @@ class PointerDrag {
     void Follow(HWND window) const;
     // WM_RBUTTONUP, WM_MBUTTONUP or WM_XBUTTONUP: the gripping button lets the window go.
     void Release(UINT msg, WPARAM wp) const;
+    // WM_DPICHANGED: a drag that carries the window onto a screen of other scaling resizes it
+    // there; the grip scales with it, so the pointer stays on the same point of the picture
+    // rather than outside the smaller window, which would then trail it.
+    void Rescale(UINT oldDpi, UINT newDpi);
     // Escape: back where the drag began, as the system's move loop does.
     void Cancel(HWND window) const;
     // WM_CAPTURECHANGED: whoever took the pointer (the release, Escape, another window), the drag

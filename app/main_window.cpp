@@ -37,7 +37,10 @@ UniqueFont LabelFontFor(UINT dpi) {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
-    // Before any control exists, so that the themed (version 6) controls are registered.
+    // Once, before any control exists. Under version 6 of the controls, which the manifest asks
+    // for, the call itself does nothing: it is the import of comctl32.dll that has the system
+    // load that version, and the manifest that maps "BUTTON", "EDIT" and "STATIC" to its themed
+    // classes, registered as the first of each is made.
     InitCommonControls();
 }
 
@@ -73,9 +76,10 @@ bool MainWindow::Create(int show) {
                  work.top + (work.bottom - work.top - size.cy) / 2, size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     LayOut();
-    // As the caller asked (a shortcut may say "Minimised"), except that a window of fixed size has
-    // nothing to fill the screen with: "Maximised" shows it as it is.
-    ShowWindow(hwnd_, show == SW_SHOWMAXIMIZED ? SW_SHOWNORMAL : show);
+    // As the caller asked: a shortcut may say "Minimised". Windows may take the first show
+    // command from the shortcut rather than from show; "Maximised" comes back to the one size
+    // the window has (WM_SIZE).
+    ShowWindow(hwnd_, show);
     UpdateWindow(hwnd_);
     return true;
 }
@@ -148,15 +152,11 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DPICHANGED:
             OnDpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lp));
+            return 0;
         case WM_SIZE:
-            // Restored after a DPI change while minimized: the size is the new one already, but
-            // Wine's X11 window keeps the old one until a frame change; on Windows this is only
-            // that frame change.
-            if (wp == SIZE_RESTORED && std::exchange(sizeOnRestore_, false)) {
-                const SIZE size = SizeForDpi(dpi_);
-                SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
-                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-            }
+            OnSize(static_cast<UINT>(wp));
             return 0;
         case WM_SYSCOLORCHANGE:
         case WM_SETTINGCHANGE:
@@ -310,7 +310,55 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(backgroundBrush_.get());
 }
 
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
+    // The window has one size at each DPI, and a maximise asked from outside (ShowWindow, a
+    // shortcut set to "Maximised") is undone at once in WM_SIZE: meanwhile it keeps that size and
+    // its place. The system gives the maximized position as on the primary monitor and moves it
+    // to the same place on the window's own, so it is given relative to the work area.
+    const SIZE size = SizeForDpi(dpi_);
+    info.ptMaxSize = {size.cx, size.cy};
+    RECT window{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!IsIconic(hwnd_) && GetWindowRect(hwnd_, &window) &&
+        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        info.ptMaxPosition.x += window.left - monitor.rcWork.left;
+        info.ptMaxPosition.y += window.top - monitor.rcWork.top;
+    }
+}
+
+void MainWindow::OnSize(UINT kind) {
+    if (kind == SIZE_MINIMIZED) {
+        minimized_ = true;
+        return;
+    }
+    if (kind == SIZE_MAXIMIZED) {
+        ShowWindow(hwnd_, SW_RESTORE);  // back to the normal placement, where it was
+        return;
+    }
+    if (kind != SIZE_RESTORED || !std::exchange(minimized_, false)) return;
+    // Restored after a DPI change while minimized: the placement gave it the new size, but
+    // Wine's X11 window keeps the old one until a frame change at that size. On Windows this is
+    // only a frame change.
+    if (std::exchange(sizeOnRestore_, false)) {
+        RECT r{};
+        GetWindowRect(hwnd_, &r);
+        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    // Windows 11 has been seen to restore a window minimized on another screen with only
+    // WM_GETDPISCALEDSIZE and no WM_DPICHANGED: the DPI it comes back at is read here.
+    const UINT dpi = GetDpiForWindow(hwnd_);
+    if (dpi != 0 && dpi != dpi_) {
+        RECT r{};
+        GetWindowRect(hwnd_, &r);
+        const SIZE size = SizeForDpi(dpi);
+        OnDpiChanged(dpi, {r.left, r.top, r.left + size.cx, r.top + size.cy});
+    }
+}
+
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    drag_.Rescale(dpi_, dpi);
     dpi_ = dpi;
     ApplyFonts();
     if (IsIconic(hwnd_)) {

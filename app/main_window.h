@@ -34,6 +34,9 @@ class MainWindow {
     void OnSetFocus(HWND lost);
     void OnCommand(int id, UINT code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    void OnGetMinMaxInfo(MINMAXINFO& info) const;
+    // Undoes a maximise; on a restore from the taskbar, makes sure of the size and the DPI.
+    void OnSize(UINT kind);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
     // Reads the high-contrast setting and the system colours again, and lays out in that look;
     // the caller redraws.
@@ -53,6 +56,7 @@ class MainWindow {
     HWND closeLabel_ = nullptr;
     HWND lastFocus_ = nullptr;  // given back when the window is activated or focused again
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    bool minimized_ = false;
     bool sizeOnRestore_ = false;  // the DPI changed while minimized: made sure of on restore
     UniqueFont controlFont_;
     UniqueFont labelFont_;

@@ -7,6 +7,7 @@
 //                        prints what info does
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
+//   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
 //   driver start EXE     starts EXE, then as wait for its window alone; its pid= first, on stderr
 
 #include <windows.h>
@@ -180,6 +181,8 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"send" && argc == 4) {
         SendMessageW(window, wcstoul(argv[2], nullptr, 0), wcstoul(argv[3], nullptr, 0), 0);
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // what it made
+    } else if (command == L"show" && argc == 3) {
+        ShowWindow(window, _wtoi(argv[2]));
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);

@@ -75,7 +75,8 @@ class RealWindow(KavoTestCase):
         # A popup that clips its controls: no caption, sizing frame, border or dialog frame.
         self.assertEqual(int(info["style"]) & 0x82C40000, 0x82000000)
         self.assertEqual(window, ((1024 - 249) // 2, (768 - 105) // 2, 249, 105))  # on the test's screen
-        self.assertEqual((unhex(info["text"]), int(info["focus"])), ("", BOX))
+        focus = lambda: (self.kavo.text(), int(self.kavo.info("focus")))  # given once the window is active
+        self.assertEqual(wait_for(focus, ("", BOX)), ("", BOX))
         style = {cid: c["style"] for cid, c in info["controls"].items()}
         self.assertFalse(any(style[b] & 1 for b in (DOWNLOAD, GET, ABOUT)), "no default button")
         self.assertEqual(style[CLOSE] & 0x10100, 0x100, "SS_NOTIFY, no WS_TABSTOP")
@@ -111,7 +112,10 @@ class RealWindow(KavoTestCase):
         self.kavo.keys("Tab", "Tab", "Return")  # Enter clicks a focused button, as in any dialog:
         self.assertEqual(wait_for(self.kavo.text, ""), "")  # "Вземи" finds no page address
 
-    def test_alt_f4_ends_it_and_it_starts_as_its_shortcut_says(self):
+    def test_a_maximise_leaves_it_as_it_is_alt_f4_ends_it_and_it_starts_as_its_shortcut_says(self):
+        window = self.kavo.window()
+        info = self.desktop.driver("show", 3)  # SW_MAXIMIZE, as any program may ask
+        self.assertEqual((rect(info["window"]), int(info["style"]) & 0x01000000), (window, 0))  # not WS_MAXIMIZE
         self.kavo.keys("alt+F4")
         self.assertEqual(self.kavo.process.wait(10), 0)
         # WS_MINIMIZE, which leaves no client area; "Maximised": as it is, not spread over the screen
@@ -174,8 +178,11 @@ class RealWindow(KavoTestCase):
         self.addCleanup(kavo.close)
         self.assert_laid_out(kavo.started, 144)
         heights = {}  # of the text on "Свали", inside the button's edges
-        # Minimized, it has no client area to lay out by: restored, it has the new size and picture.
-        for old, dpi, minimized in ((144, 96, 0), (96, 120, 1), (120, 144, 0), (144, 192, 0), (192, 96, 0)):
+        # Minimized, it has no client area to lay out by: the size it is restored to changes, and
+        # restored, it has that size and the new picture. (Wine reads no other process's placement,
+        # so the restore shows it.) Wine's own DPI stays 144: a change while minimized is to that,
+        # lest the restore take the window back to it.
+        for old, dpi, minimized in ((144, 96, 0), (96, 120, 0), (120, 144, 1), (144, 192, 0), (192, 96, 0)):
             if minimized:  # WM_SYSCOMMAND, SC_MINIMIZE, then SC_RESTORE
                 self.desktop.driver("send", 0x112, 0xF020)
             self.desktop.wine(DRIVER, "dpi", old, dpi)
@@ -196,6 +203,24 @@ class RealWindow(KavoTestCase):
             for old, dpi in ((96, 192), (192, 96)):
                 self.desktop.wine(DRIVER, "dpi", old, dpi)
         self.assertLess(int(kavo.info("private")) - before, 1 << 20)
+        # Restored from the taskbar with no WM_DPICHANGED, as Windows 11 has been seen to do after
+        # a move while minimized: laid out at the DPI its screen has (144 here), not the last one.
+        self.desktop.driver("send", 0x112, 0xF020)
+        self.assert_laid_out(self.desktop.driver("send", 0x112, 0xF120), 144)
+
+    def test_a_drag_through_a_change_of_dpi_keeps_the_pointer_on_the_same_point_of_the_picture(self):
+        left, top = self.kavo.window()[:2]
+        grip = (6, 40)  # on the picture's frame, left of the box
+        self.desktop.xdotool("mousemove", left + grip[0], top + grip[1], "mousedown", 3, "sleep", 0.3,
+                             "mousemove", left + grip[0] + 10, top + grip[1] + 10)
+        try:  # the window, carried onto a screen at 200 %, is twice the size: so is the grip
+            self.assertEqual(wait_for(lambda: self.kavo.window()[0], left + 10), left + 10)
+            self.desktop.wine(DRIVER, "dpi", 96, 192)
+            x, y = left + 100, top + 80
+            self.desktop.xdotool("mousemove", x, y)
+            self.assertEqual(wait_for(self.kavo.window, (x - 12, y - 80, 498, 210)), (x - 12, y - 80, 498, 210))
+        finally:
+            self.desktop.xdotool("mouseup", 3)
 
     def test_page_address_becomes_the_media_address_then_empties_and_undoes(self):
         media = f"http://{MEDIA_TWO}/s/Жа/Жаба\U0001F600z1.flv"
