@@ -42,10 +42,15 @@ std::wstring WorkingFolder(std::wstring folder) {
     const bool share = !extended && folder.starts_with(L"\\\\");
     const std::wstring prefix = extended ? L"" : share ? L"\\\\?\\UNC" : L"\\\\?\\";
     const std::wstring full = prefix + folder.substr(share ? 1 : 0);
+    // The short form is not always the shorter: a name such as "a b" has a longer one. A buffer
+    // too small gets the size needed, null included, and the call is made again with that.
     std::wstring shortForm(full.size() + 1, L'\0');
-    const DWORD got =
-        GetShortPathNameW(full.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
-    if (got == 0 || got >= shortForm.size()) return {};
+    DWORD got = 0;
+    while ((got = GetShortPathNameW(full.c_str(), shortForm.data(),
+                                    static_cast<DWORD>(shortForm.size()))) >= shortForm.size()) {
+        shortForm.resize(got);
+    }
+    if (got == 0) return {};
     shortForm.resize(got);
     shortForm.erase(0, prefix.size());
     if (share) shortForm.insert(0, 1, L'\\');
