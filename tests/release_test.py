@@ -96,7 +96,6 @@ class ReleaseTest(unittest.TestCase):
 
     @classmethod
     def release_two_at_once(cls):
-        """The second waits for the first, and is held stopped until the folder has been seen."""
         write(os.path.join(cls.dist, "manifests", "scoop", "kavo.json"), "")  # an earlier zip's
         write(os.path.join(cls.dist, "manifests", ".kavo-release"),
               hashlib.sha256(b"").hexdigest() + "  scoop/kavo.json\n")
@@ -107,17 +106,18 @@ class ReleaseTest(unittest.TestCase):
                             KAVO_ALLOW_DIRTY="1", KAVO_ALLOW_PLACEHOLDERS="1")
         cls.wait_for(lambda: subprocess.run(["flock", "-n", cls.dist, "true"]).returncode == 1,
                      first, "the first release holding its output folder")
-        # Paths read from the caller's folder.
-        second = cls.release(cls.src, cwd=cls.keys, wait=False, KAVO_DIST="../dist",
+        second = cls.release(cls.src, cwd=cls.keys, wait=False, KAVO_DIST="../dist",  # relative
                              KAVO_REPLACE_RELEASE="1", KAVO_ALLOW_PLACEHOLDERS="1",
                              KAVO_SIGN_PKCS12="codeSigning.p12", KAVO_SIGN_PASSWORD_FILE="right",
                              KAVO_RELEASE_URL=URL, KAVO_PACKAGE_ID=PACKAGE)
         cls.wait_for(lambda: "waiting" in Path(second.out).read_text(), second, "the 2nd waiting")
-        os.kill(second.pid, signal.SIGSTOP)
-        first.wait()
-        cls.manifests_after_first = os.path.lexists(os.path.join(cls.dist, "manifests"))
-        os.kill(second.pid, signal.SIGCONT)
-        second.wait()
+        os.kill(second.pid, signal.SIGSTOP)  # until the first has ended and the folder been seen
+        try:
+            first.wait()
+            cls.manifests_after_first = os.path.lexists(os.path.join(cls.dist, "manifests"))
+        finally:
+            os.kill(second.pid, signal.SIGCONT)
+            second.wait()
         cls.first, cls.second = ((p.returncode, Path(p.out).read_text()) for p in (first, second))
 
     @classmethod
