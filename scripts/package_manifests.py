@@ -4,7 +4,7 @@
     scripts/package_manifests.py check RELEASE_URL PACKAGE_ID
     scripts/package_manifests.py write ZIP VERSION RELEASE_URL PACKAGE_ID PUBLISHER HOME_PAGE OUT
 
-"check" says whether the two publishing values are usable (release.sh runs it before building);
+"check" says whether the two publishing values are usable (release.py asks before building);
 "write" writes OUT/winget/PACKAGE_ID{,.installer,.locale.bg-BG}.yaml and OUT/scoop/kavo.json for
 the zip, which is to be published at RELEASE_URL + its file name. The output depends only on the
 arguments and the zip's bytes.

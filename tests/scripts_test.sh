@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
 # DLL overrides, makes a prefix with none of them, and stops at a KAVO_WINEPREFIX Kavo did not make and on Ctrl+C while it makes one,
-# left unmarked. run.sh ends only its own Kavo. check-rebuild.sh without arguments prints its usage.
+# left unmarked. run.sh ends only its own Kavo.
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
@@ -15,8 +15,6 @@ KAVO_WINEPREFIX=$tmp/user fails scripts/wine-run --version
 grep -qF "$tmp/user exists and is not a Wine prefix made by Kavo" "$tmp/out"
 [ "$(find "$tmp/user" | wc -l) $(cat "$tmp/user/drive_c/users/me/precious.txt")" = "5 precious" ]  # no prefix made there
 mkdir "$tmp/empty" && KAVO_WINEPREFIX=$tmp/empty fails scripts/wine-run --version  # not Kavo's either
-fails scripts/check-rebuild.sh
-grep -q "^usage: scripts/check-rebuild.sh RELEASE" "$tmp/out"
 mkdir "$tmp/bin" && printf '#!/bin/sh\necho "$1 $WINEDLLOVERRIDES" >>"$0.seen"\n' >"$tmp/bin/wine64" && ln -s wine64 "$tmp/bin/wineserver"
 chmod +x "$tmp/bin/wine64" && WINEDLLOVERRIDES=windowscodecs= PATH=$tmp/bin:$PATH KAVO_WINEPREFIX=$tmp/fake scripts/wine-run kavo.exe
 [ "$(cat "$tmp/bin/wine64.seen")" = $'wineboot mscoree,mshtml,winemenubuilder.exe=\nkavo.exe mscoree,mshtml=;windowscodecs=;winemenubuilder.exe=' ]
