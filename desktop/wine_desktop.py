@@ -1,19 +1,21 @@
-"""Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back by the Win32
-test driver. Every process a test starts is ended by its PID, and the Wine prefix's own helper
-processes by `wineserver -k` for that prefix."""
+"""A private Xvfb display and the Windows programs started on it under scripts/wine-run, in a Kavo
+prefix; the window driver reads Kavo's window back. What run.sh, bench.sh and the end-to-end tests
+start under Wine they start here, and it ends exactly that, by PID: each program, then the display.
+Other programs in the prefix, a user's Kavo among them, keep running. Only a prefix that its caller
+made for itself and names so (the tests') has its own Wine processes ended too (`wineserver -k`).
+
+    python3 desktop/wine_desktop.py screenshot EXE PNG   (run.sh without a display)
+starts EXE on a private display, saves its window to PNG and ends what it started."""
 
 import os
 import pathlib
+import signal
 import subprocess
+import sys
 import tempfile
 import time
-import unittest
 
-WINE_RUN = str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run")
-EXE, DRIVER, RECORDER, ARTIFACTS, ONE, TWO, MEDIA_ONE, MEDIA_TWO = (os.environ.get("KAVO_" + k, "") for k in (
-    "EXE", "DRIVER", "RECORDER", "ARTIFACTS", "SITE_ONE_DOMAIN", "SITE_TWO_DOMAIN", "SITE_ONE_MEDIA_HOST",
-    "SITE_TWO_MEDIA_HOST"))
-BOX, DOWNLOAD, GET, ABOUT, CLOSE, BOX_NAME = 1001, 1002, 1003, 1004, 1005, 1006
+WINE_RUN = str(pathlib.Path(__file__).resolve().parents[1] / "scripts" / "wine-run")
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
 
 
@@ -21,43 +23,104 @@ def unhex(units):
     return bytes.fromhex(units).decode("utf-16-be", "surrogatepass")
 
 
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
-
-
-def wait_for(probe, expected, timeout=10.0):
-    """Polls probe() until it returns expected or the time is up; returns the last value."""
-    deadline = time.monotonic() + timeout
-    while (value := probe()) != expected and time.monotonic() < deadline:
-        time.sleep(0.1)
-    return value
-
-
 def rect(text):  # "left,top,right,bottom" as (left, top, width, height)
     left, top, right, bottom = map(int, text.split(","))
     return left, top, right - left, bottom - top
 
 
-def centre(r):
-    return r[0] + r[2] // 2, r[1] + r[3] // 2
+def parse(output):  # the driver's key=value lines; each control row becomes a dict
+    result = {"control": [], "popup_control": []}
+    for line in output.splitlines():
+        key, _, value = line.rstrip("\r").partition("=")
+        if key in result:
+            cid, cls, where, style, name, text = value.split(" ")
+            result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where), "style": int(style),
+                                "name": unhex(name), "text": unhex(text)})
+        elif key:
+            result[key] = value
+    result["controls"] = {c["id"]: c for c in result["control"]}
+    return result
 
 
-class Desktop:  # an Xvfb display of our own, and the Wine prefix's processes on it
-    def __init__(self):
+class Program:
+    """A Windows program started under wine-run: `process` is the program itself (wine-run becomes
+    it), so its PID is the program's, and its exit code the program's."""
+
+    def __init__(self, args, cwd, env):
+        # To a file, not a pipe: Wine's helper processes inherit handles and would hold a pipe open.
+        self.out = tempfile.TemporaryFile()
+        self.process = subprocess.Popen([WINE_RUN, *map(str, args)], stdout=self.out, stderr=subprocess.DEVNULL,
+                                        cwd=cwd, env=env)
+
+    def wait(self, timeout):
+        """Waits for the program to end by itself; its output, or an error if it failed."""
+        if self.process.wait(timeout):
+            raise RuntimeError(f"{self.process.args[1]} ended with {self.process.returncode}")
+        self.out.seek(0)
+        return self.out.read().decode(errors="replace")
+
+    def end(self):
+        # TERM: Wine ends the program at once; wine-run, if still making the prefix, ends what it
+        # started first.
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(10)
+        self.out.close()
+
+
+class Desktop:
+    def __init__(self, prefix, driver_exe=None, own_prefix=False):
         # Wine reads Unix text as UTF-8. wine-run runs programs in KAVO_WINEPREFIX; wineserver,
-        # called directly, is given the same prefix. The tests register handlers and drives in
-        # it, so it must be named: never the user's own Kavo prefix by default.
-        prefix = os.environ["KAVO_WINEPREFIX"]
-        self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=prefix, WINEPREFIX=prefix)
+        # called directly, is given the same prefix.
+        self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=str(prefix), WINEPREFIX=str(prefix))
+        self.driver_exe, self.own_prefix, self.programs = driver_exe, own_prefix, []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
                                       "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
         os.close(write)
         with os.fdopen(read) as pipe:
-            self.env["DISPLAY"] = ":" + pipe.readline().strip()
+            display = pipe.readline().strip()  # empty if Xvfb ended
+        if not display:
+            self.xvfb.wait(10)
+            raise RuntimeError("Xvfb gave no display")
+        self.env["DISPLAY"] = ":" + display
+
+    def start(self, exe, *args, window=True, cwd=None, timeout=120, **env):
+        """Starts exe; with window, returns once its Kavo window is shown on this display, found by
+        its process (Wine gives each X window its process's PID): the user's Kavo in the same
+        prefix is not this one. `window` is then its X window id."""
+        program = Program([exe, *args], cwd, dict(self.env, **env))
+        self.programs.append(program)
+        search = ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(program.process.pid), "--name", "^Kavo$"]
+        deadline = time.monotonic() + timeout  # the first start may make the prefix
+        while window and not (found := subprocess.run(search, env=self.env, timeout=20, capture_output=True,
+                                                      text=True).stdout.split()):
+            if program.process.poll() is not None or time.monotonic() > deadline:
+                self.end(program)
+                raise RuntimeError(f"the window of {exe} did not appear")
+            time.sleep(0.05)
+        program.window = found[0] if window else None
+        return program
+
+    def geometry(self, window):  # an X window's (left, top, width, height)
+        out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=self.env, timeout=20,
+                             check=True, capture_output=True, text=True).stdout
+        values = dict(line.split("=") for line in out.split())
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def end(self, program):
+        program.end()
+        self.programs.remove(program)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
+        for program in list(self.programs):
+            self.end(program)
+        if self.own_prefix:
+            subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
         self.xvfb.kill()
         self.xvfb.wait(10)
 
@@ -65,105 +128,40 @@ class Desktop:  # an Xvfb display of our own, and the Wine prefix's processes on
         subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
 
     def wine(self, *args):
-        # To a file, not a pipe: Wine's helper processes inherit handles and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
             subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
                            timeout=60, check=False)
             out.seek(0)
             return out.read().decode()
 
-    def driver(self, *args):  # the driver's key=value lines; each control row becomes a dict
-        result = {"control": [], "popup_control": []}
-        for line in self.wine(DRIVER, *args).splitlines():
-            key, _, value = line.rstrip("\r").partition("=")
-            if key in result:
-                cid, cls, where, style, name, text = value.split(" ")
-                result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where), "style": int(style),
-                                    "name": unhex(name), "text": unhex(text)})
-            elif key:
-                result[key] = value
-        result["controls"] = {c["id"]: c for c in result["control"]}
-        return result
+    def driver(self, *args):
+        return parse(self.wine(self.driver_exe, *args))
 
-    def screenshot(self, r, name):
-        """Saves that part of the screen as an artifact; returns pixel(x, y) -> (r, g, b)."""
-        path = pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name
-        path.parent.mkdir(parents=True, exist_ok=True)
+    def screenshot(self, r, path):
+        """Saves that part of the screen to path; returns pixel(x, y) -> (r, g, b)."""
+        pathlib.Path(path).parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*r), "+repage", path],
                        env=self.env, timeout=30, check=True)
         rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
         return lambda x, y: tuple(rgb[3 * (y * r[2] + x):][:3])
 
 
-class Kavo:  # one running kavo.exe on a Desktop
-    def __init__(self, desktop, exe=EXE, cwd=None, **env):
-        self.desktop = desktop
-        self.process = subprocess.Popen([WINE_RUN, exe], env=dict(desktop.env, **env), cwd=cwd, **QUIET)
-        self.started = desktop.driver("wait")
-        if "window" not in self.started:
-            self.close()
-            raise RuntimeError("Kavo's window did not appear")
-        # With no window manager, X gives the keyboard to nobody until told to.
-        desktop.xdotool("search", "--sync", "--onlyvisible", "--name", "^Kavo$", "windowfocus", "--sync")
-
-    def close(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait(10)
-
-    def info(self, key=None):
-        info = self.desktop.driver("info")
-        return info.get(key, "") if key else info
-
-    def window(self):
-        return rect(self.info("window"))
-
-    def text(self):
-        return unhex(self.info("text"))
-
-    def click(self, control, button=1):
-        # No --sync: it waits forever when the pointer is already there.
-        self.desktop.xdotool("mousemove", *centre(self.info()["controls"][control]["rect"]), "click", button)
-
-    def drag(self, start, delta, button=1, *before_release):  # e.g. "key", "Escape"
-        (x, y), (dx, dy) = start, delta
-        self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3, "mousemove", x + dx // 3,
-                             y + dy // 3, "sleep", 0.2, "mousemove", x + dx, y + dy, *before_release, "sleep", 0.3,
-                             "mouseup", button)
-
-    def keys(self, *keys):
-        self.desktop.xdotool("key", "--delay", 30, *keys)
-
-    def type(self, text):
-        self.desktop.xdotool("type", "--delay", 10, "--", text)
-
-    def paste(self, text):
-        """Ctrl+A, Ctrl+V of text that xclip offers on the X clipboard while it runs."""
-        clip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard"], stdin=subprocess.PIPE,
-                                env=self.desktop.env, **QUIET)
-        try:
-            clip.stdin.write(text.encode())
-            clip.stdin.close()
-            self.click(BOX)
-            self.keys("ctrl+a", "ctrl+v")
-            units = len(text.encode("utf-16-le")) // 2
-            expected = str(units), text.encode("utf-16-be").hex() if units < 100_000 else ""  # long: length only
-            if (got := wait_for(lambda: ((i := self.info())["length"], i["text"]), expected, 10)) != expected:
-                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}")
-        finally:
-            clip.kill()
-            clip.wait(10)
+def screenshot(exe, path):
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # the cleanup below runs on TERM too
+    desktop = Desktop(os.environ["KAVO_WINEPREFIX"])
+    try:
+        kavo = desktop.start(exe)
+        desktop.screenshot(desktop.geometry(kavo.window), path)
+        print(f"Kavo started; its window is in {path}")
+    except RuntimeError as error:
+        sys.exit(f"run.sh: {error}.")
+    except KeyboardInterrupt:
+        sys.exit(130)
+    finally:
+        desktop.close()
 
 
-class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a fresh kavo.exe for each
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = Desktop()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
-    def setUp(self):
-        self.kavo = Kavo(self.desktop)
-        self.addCleanup(self.kavo.close)
+if __name__ == "__main__":
+    if len(sys.argv) != 4 or sys.argv[1] != "screenshot":
+        sys.exit(__doc__)
+    screenshot(*sys.argv[2:])

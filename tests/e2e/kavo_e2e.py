@@ -1,0 +1,117 @@
+"""Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back by the window
+driver, on a desktop of desktop/wine_desktop.py in the tests' own prefix (named by CMake, made by
+the tests), whose Wine processes all go when a test class ends."""
+
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "desktop"))
+import wine_desktop  # noqa: E402
+from wine_desktop import QUIET, WINE_RUN, rect, unhex  # noqa: E402,F401
+
+EXE, DRIVER, RECORDER, ARTIFACTS, ONE, TWO, MEDIA_ONE, MEDIA_TWO = (os.environ.get("KAVO_" + k, "") for k in (
+    "EXE", "DRIVER", "RECORDER", "ARTIFACTS", "SITE_ONE_DOMAIN", "SITE_TWO_DOMAIN", "SITE_ONE_MEDIA_HOST",
+    "SITE_TWO_MEDIA_HOST"))
+BOX, DOWNLOAD, GET, ABOUT, CLOSE, BOX_NAME = 1001, 1002, 1003, 1004, 1005, 1006
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def wait_for(probe, expected, timeout=10.0):
+    """Polls probe() until it returns expected or the time is up; returns the last value."""
+    deadline = time.monotonic() + timeout
+    while (value := probe()) != expected and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return value
+
+
+def centre(r):
+    return r[0] + r[2] // 2, r[1] + r[3] // 2
+
+
+class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots kept as artifacts
+    def __init__(self):
+        super().__init__(os.environ["KAVO_WINEPREFIX"], DRIVER, own_prefix=True)
+
+    def screenshot(self, r, name):
+        return super().screenshot(r, pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name)
+
+
+class Kavo:  # one running kavo.exe on a Desktop
+    def __init__(self, desktop, exe=EXE, cwd=None, **env):
+        self.desktop = desktop
+        self.program = desktop.start(exe, cwd=cwd, **env)
+        self.process, self.started = self.program.process, desktop.driver("wait")
+        if "window" not in self.started:
+            self.close()
+            raise RuntimeError("the driver did not find Kavo's window")
+        # With no window manager, X gives the keyboard to nobody until told to.
+        desktop.xdotool("windowfocus", "--sync", self.program.window)
+
+    def close(self):
+        if self.program in self.desktop.programs:
+            self.desktop.end(self.program)
+
+    def info(self, key=None):
+        info = self.desktop.driver("info")
+        return info.get(key, "") if key else info
+
+    def window(self):
+        return rect(self.info("window"))
+
+    def text(self):
+        return unhex(self.info("text"))
+
+    def click(self, control, button=1):
+        # No --sync: it waits forever when the pointer is already there.
+        self.desktop.xdotool("mousemove", *centre(self.info()["controls"][control]["rect"]), "click", button)
+
+    def drag(self, start, delta, button=1, *before_release):  # e.g. "key", "Escape"
+        (x, y), (dx, dy) = start, delta
+        self.desktop.xdotool("mousemove", x, y, "mousedown", button, "sleep", 0.3, "mousemove", x + dx // 3,
+                             y + dy // 3, "sleep", 0.2, "mousemove", x + dx, y + dy, *before_release, "sleep", 0.3,
+                             "mouseup", button)
+
+    def keys(self, *keys):
+        self.desktop.xdotool("key", "--delay", 30, *keys)
+
+    def type(self, text):
+        self.desktop.xdotool("type", "--delay", 10, "--", text)
+
+    def paste(self, text):
+        """Ctrl+A, Ctrl+V of text that xclip offers on the X clipboard while it runs."""
+        clip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard"], stdin=subprocess.PIPE,
+                                env=self.desktop.env, **QUIET)
+        try:
+            clip.stdin.write(text.encode())
+            clip.stdin.close()
+            self.click(BOX)
+            self.keys("ctrl+a", "ctrl+v")
+            units = len(text.encode("utf-16-le")) // 2
+            expected = str(units), text.encode("utf-16-be").hex() if units < 100_000 else ""  # long: length only
+            if (got := wait_for(lambda: ((i := self.info())["length"], i["text"]), expected, 10)) != expected:
+                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}")
+        finally:
+            clip.kill()
+            clip.wait(10)
+
+
+class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a fresh kavo.exe for each
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = Desktop()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    def setUp(self):
+        self.kavo = Kavo(self.desktop)
+        self.addCleanup(self.kavo.close)
