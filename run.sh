@@ -10,8 +10,7 @@ export KAVO_WINEPREFIX
 [ -z "${KAVO_SCREENSHOT:-}" ] || KAVO_SCREENSHOT=$(absolute "$KAVO_SCREENSHOT")
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target kavo
+scripts/build windows kavo
 exe=build/windows/app/kavo.exe
 
 if [ -n "${DISPLAY:-}" ]; then

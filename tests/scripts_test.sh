@@ -2,7 +2,7 @@
 # wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
 # DLL overrides, makes a prefix with none of them, stops at a KAVO_WINEPREFIX Kavo did not make and
 # on Ctrl+C while it makes one, left unmarked. The Wine desktop helper ends only what it started.
-# check-rebuild.sh without arguments prints its usage.
+# Two builds of one folder take turns. check-rebuild.sh without arguments prints its usage.
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
@@ -37,6 +37,14 @@ for _ in $(seq 100); do [ ! -e "$tmp/new/.kavo-prefix" ] || break; sleep 0.1; do
 kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
 WINEPREFIX=$tmp/new timeout 5 wineserver -w  # and nothing of it is left running
+
+# Two builds of one folder at once (a cmake that notices an overlap): the later waits, and says so.
+mkdir -p "$tmp/two/stub" && ln -s "$PWD/scripts" "$tmp/two/scripts"
+printf '#!/bin/sh\nmkdir "$0.busy" 2>/dev/null || echo overlap >>"$0.log"; sleep 0.3; rmdir "$0.busy" 2>/dev/null || :\n' >"$tmp/two/stub/cmake"
+chmod +x "$tmp/two/stub/cmake" && build() { PATH=$tmp/two/stub:$PATH "$tmp/two/scripts/build" windows -- cmake; }
+build 2>"$tmp/two/first" & build 2>"$tmp/two/second"
+wait $! && [ ! -e "$tmp/two/stub/cmake.log" ]
+grep -q "^scripts/build: waiting for the build in progress in build/windows to finish" "$tmp/two/first" "$tmp/two/second"
 
 # A user's Kavo in the same prefix, with text typed in, outlives the Kavo that the Wine desktop
 # helper starts and ends (run.sh's without a display; bench.sh's programs go the same way).
