@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
 # The prefix made here is the test's own: its Wine server goes with -k, as one that a stopped start
 # left with no process at all would never end by itself.
-trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX wineserver -w; WINEPREFIX=$tmp/new wineserver -k; rm -rf "$tmp"' EXIT
+trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX timeout 30 wineserver -w; WINEPREFIX=$tmp/new wineserver -k; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }
 mkdir -p "$tmp/user/drive_c/users/me" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
