@@ -1,8 +1,10 @@
 """A private Xvfb display and the Windows programs started on it under scripts/wine-run, in a Kavo
 prefix; the window driver reads Kavo's window back. What run.sh, bench.sh and the end-to-end tests
 start under Wine they start here, and it ends exactly that, by PID: each program, then the display.
-Other programs in the prefix, a user's Kavo among them, keep running. Only a prefix that its caller
-made for itself and names so (the tests') has its own Wine processes ended too (`wineserver -k`).
+Other programs in the prefix, a user's Kavo among them, keep running. A program started by one of
+these (the benchmark launcher's) is ended by it, or goes with the display it is on. Only a prefix
+that its caller made for itself and names so (the tests') has its own Wine processes ended too
+(`wineserver -k`).
 
     python3 desktop/wine_desktop.py screenshot EXE PNG   (run.sh without a display)
 starts EXE on a private display, saves its window to PNG and ends what it started."""
@@ -147,18 +149,19 @@ class Desktop:
 
 
 def screenshot(exe, path):
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # the cleanup below runs on TERM too
-    desktop = Desktop(os.environ["KAVO_WINEPREFIX"])
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # the cleanups below run on TERM too
     try:
-        kavo = desktop.start(exe)
-        desktop.screenshot(desktop.geometry(kavo.window), path)
-        print(f"Kavo started; its window is in {path}")
+        desktop = Desktop(os.environ["KAVO_WINEPREFIX"])
+        try:
+            kavo = desktop.start(exe)
+            desktop.screenshot(desktop.geometry(kavo.window), path)
+            print(f"Kavo started; its window is in {path}")
+        finally:
+            desktop.close()
     except RuntimeError as error:
         sys.exit(f"run.sh: {error}.")
     except KeyboardInterrupt:
         sys.exit(130)
-    finally:
-        desktop.close()
 
 
 if __name__ == "__main__":
