@@ -7,8 +7,7 @@ set -euo pipefail
 [[ ${KAVO_WINEPREFIX:-/} == /* ]] || export KAVO_WINEPREFIX=$PWD/$KAVO_WINEPREFIX
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-cmake --preset bench >/dev/null
-cmake --build --preset bench --target kavo_links_bench >/dev/null
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target kavo kavo_bench_bare kavo_bench_launcher kavo_bench_controls kavo_bench_picture >/dev/null
-python3 bench/report.py
+scripts/build -q bench kavo_links_bench
+# Measured under the lock: no build or test run in the same folder meanwhile.
+scripts/build -q windows kavo kavo_bench_bare kavo_bench_launcher kavo_bench_controls \
+  kavo_bench_picture -- python3 bench/report.py

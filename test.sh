@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: the pure code natively under ASan and
-# UBSan, then kavo.exe, the same unit tests and the end-to-end tests under Wine and Xvfb.
+# UBSan, then kavo.exe, the same unit tests and the end-to-end tests under Wine and Xvfb. Each
+# folder's tests run under its build lock (scripts/build): they use its files and Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 echo "== native: unit tests under sanitizers"
-cmake --workflow --preset native
+scripts/build native -- ctest --preset native
 echo "== fuzz: the pure code under libFuzzer, bounded"
-cmake --workflow --preset fuzz
+scripts/build fuzz -- ctest --preset fuzz
 echo "== windows: kavo.exe, unit tests and end-to-end tests under Wine"
-cmake --workflow --preset windows
+scripts/build windows -- ctest --preset windows

@@ -11,14 +11,13 @@ import platform
 import statistics
 import subprocess
 import sys
-import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-os.environ.setdefault("KAVO_WINEPREFIX", str(ROOT / "build" / "windows" / "wineprefix"))
-from kavo_e2e import WINE_RUN, Desktop  # noqa: E402
+sys.path.insert(0, str(ROOT / "desktop"))
+from wine_desktop import Desktop  # noqa: E402
 
 WIN = ROOT / "build" / "windows"
+PREFIX = os.environ.get("KAVO_WINEPREFIX") or str(WIN / "wineprefix")
 PROGRAMS = {"kavo": pathlib.Path(os.environ.get("KAVO_BENCH_EXE", WIN / "app" / "kavo.exe")),
             "bare": WIN / "bench" / "kavo_bench_bare.exe",
             "controls": WIN / "bench" / "kavo_bench_controls.exe",
@@ -29,17 +28,15 @@ RUNS = int(os.environ.get("KAVO_BENCH_RUNS", "30"))
 
 
 def start_up_runs():
-    desktop = Desktop()
+    # A user's Kavo may run in the prefix: the desktop ends the launcher it started alone, which
+    # ends each program it starts.
+    desktop = Desktop(PREFIX)
     exes = [str(p) for p in PROGRAMS.values()]
     try:
-        with tempfile.TemporaryFile() as out:
-            # Warm Wine up once, so that its first start is not counted against any program.
-            subprocess.run([WINE_RUN, LAUNCHER, "1", *exes], env=desktop.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=300)
-            subprocess.run([WINE_RUN, LAUNCHER, str(RUNS), *exes], env=desktop.env, stdout=out,
-                           stderr=subprocess.DEVNULL, timeout=3000, check=True)
-            out.seek(0)
-            rows = [line.split() for line in out.read().decode().splitlines() if line.startswith("run ")]
+        # Warm Wine up once, so that its first start is not counted against any program.
+        desktop.start(LAUNCHER, "1", *exes, window=False).wait(300)
+        out = desktop.start(LAUNCHER, str(RUNS), *exes, window=False).wait(3000)
+        rows = [line.split() for line in out.splitlines() if line.startswith("run ")]
     finally:
         desktop.close()
     names = dict(zip(exes, PROGRAMS))  # the launcher names each run's program as it was given

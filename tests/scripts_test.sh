@@ -1,34 +1,56 @@
 #!/usr/bin/env bash
 # wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
-# DLL overrides, makes a prefix with none of them, and stops at a KAVO_WINEPREFIX Kavo did not make and on Ctrl+C while it makes one,
-# left unmarked. run.sh ends only its own Kavo.
+# DLL overrides, makes a prefix with none of them, stops at a KAVO_WINEPREFIX Kavo did not make and
+# on Ctrl+C while it makes one, left unmarked. The Wine desktop helper ends only what it started.
+# Two builds of one folder take turns.
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
-trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; for p in "$KAVO_WINEPREFIX" "$tmp/new"; do WINEPREFIX=$p wineserver -w 2>/dev/null; done; rm -rf "$tmp"' EXIT
+# The prefix made here is the test's own: its Wine server goes with -k, as one that a stopped start
+# left with no process at all would never end by itself.
+trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX timeout 30 wineserver -w; WINEPREFIX=$tmp/new wineserver -k; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }
-mkdir -p "$tmp/user/drive_c/users/me" "$tmp/run/build" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
+mkdir -p "$tmp/user/drive_c/users/me" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
 WINEPREFIX=$tmp/user WINEDLLOVERRIDES=mshtml=b scripts/wine-run cmd /c echo %WINEDLLOVERRIDES% >"$tmp/out"
 grep -q "^mscoree,mshtml=;mshtml=b;winemenubuilder.exe=" "$tmp/out"
-KAVO_WINEPREFIX=$tmp/user fails scripts/wine-run --version
-grep -qF "$tmp/user exists and is not a Wine prefix made by Kavo" "$tmp/out"
 [ "$(find "$tmp/user" | wc -l) $(cat "$tmp/user/drive_c/users/me/precious.txt")" = "5 precious" ]  # no prefix made there
-mkdir "$tmp/empty" && KAVO_WINEPREFIX=$tmp/empty fails scripts/wine-run --version  # not Kavo's either
 mkdir "$tmp/bin" && printf '#!/bin/sh\necho "$1 $WINEDLLOVERRIDES" >>"$0.seen"\n' >"$tmp/bin/wine64" && ln -s wine64 "$tmp/bin/wineserver"
 chmod +x "$tmp/bin/wine64" && WINEDLLOVERRIDES=windowscodecs= PATH=$tmp/bin:$PATH KAVO_WINEPREFIX=$tmp/fake scripts/wine-run kavo.exe
 [ "$(cat "$tmp/bin/wine64.seen")" = $'wineboot mscoree,mshtml,winemenubuilder.exe=\nkavo.exe mscoree,mshtml=;windowscodecs=;winemenubuilder.exe=' ]
+
+# Left alone, as they were: a user's prefix, an empty folder, a folder whose marker is a symlink
+# to a half-made Kavo prefix's marker, a symlink to a half-made Kavo prefix.
+mkdir -p "$tmp/alone/empty" "$tmp/alone/marker-link" "$tmp/half" && mv "$tmp/user" "$tmp/alone/user"
+touch "$tmp/half/.kavo-prefix" && ln -s "$tmp/half/.kavo-prefix" "$tmp/alone/marker-link/.kavo-prefix"
+ln -s "$tmp/half" "$tmp/alone/prefix-link" && before=$(ls -lAR "$tmp/alone" "$tmp/half")
+for prefix in "$tmp"/alone/*; do
+  KAVO_WINEPREFIX=$prefix PATH=$tmp/bin:$PATH fails scripts/wine-run kavo.exe
+  grep -qF "$prefix exists and is not a Wine prefix made by Kavo" "$tmp/out"
+done
+[ "$(ls -lAR "$tmp/alone" "$tmp/half")" = "$before" ]
+
 KAVO_WINEPREFIX=$tmp/new scripts/wine-run cmd /c echo ran >"$tmp/ran" 2>&1 &
 for _ in $(seq 100); do [ ! -e "$tmp/new/.kavo-prefix" ] || break; sleep 0.1; done
 kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
 WINEPREFIX=$tmp/new timeout 5 wineserver -w  # and nothing of it is left running
 
-# A user's Kavo in the same prefix, with text typed in, outlives run.sh's (whose cmake is true: all is built).
+# Two builds of one folder at once (a cmake that notices an overlap): the later waits, and says so.
+mkdir -p "$tmp/two/stub" && ln -s "$PWD/scripts" "$tmp/two/scripts"
+printf '#!/bin/sh\nmkdir "$0.busy" 2>/dev/null || echo overlap >>"$0.log"; sleep 0.3; rmdir "$0.busy" 2>/dev/null || :\n' >"$tmp/two/stub/cmake"
+chmod +x "$tmp/two/stub/cmake" && build() { PATH=$tmp/two/stub:$PATH "$tmp/two/scripts/build" windows -- cmake; }
+build 2>"$tmp/two/first" & build 2>"$tmp/two/second"
+wait $! && [ ! -e "$tmp/two/stub/cmake.log" ]
+grep -q "^scripts/build: waiting for the build in progress in build/windows to finish" "$tmp/two/first" "$tmp/two/second"
+
+# A user's Kavo in the same prefix, with text typed in, outlives the Kavo that the Wine desktop
+# helper starts and ends (run.sh's without a display; bench.sh's programs go the same way).
 exec 4< <(exec Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp 2>/dev/null) && pids+=($!)
 read -r -t 10 display <&4 && export DISPLAY=:$display
 scripts/wine-run "$KAVO_EXE" >/dev/null 2>&1 & pids+=($!)
 scripts/wine-run "$KAVO_DRIVER" wait >/dev/null && xdotool search --sync --onlyvisible --name '^Kavo$' windowfocus --sync type kept
-ln -s "$PWD/run.sh" "$PWD/scripts" "$tmp/run" && ln -s "${KAVO_EXE%/app/kavo.exe}" "$tmp/run/build/windows" && ln -s /bin/true "$tmp/cmake"
-env -u DISPLAY PATH="$tmp:$PATH" KAVO_SCREENSHOT="$tmp/shot.png" "$tmp/run/run.sh" >/dev/null
+env -u DISPLAY python3 desktop/wine_desktop.py screenshot "$KAVO_EXE" "$tmp/shot.png" >/dev/null
+[ "$(identify -format %wx%h "$tmp/shot.png")" = 249x105 ]
 grep -qa "^text=006b006500700074" <(scripts/wine-run "$KAVO_DRIVER" info)
+kill "${pids[1]}" && fails wait "${pids[1]}" && fails scripts/wine-run "$KAVO_DRIVER" info  # and the helper's is gone

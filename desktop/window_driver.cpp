@@ -1,5 +1,5 @@
-// Reads Kavo's window back for the end-to-end tests, with the Win32 calls that only work from
-// inside the desktop session; prints key=value lines, texts as hex UTF-16 code units.
+// Reads Kavo's window back, with the Win32 calls that only work from inside the desktop session;
+// prints key=value lines, texts as hex UTF-16 code units.
 //   driver wait | info   the window (found by its class and its title, "Kavo"), its controls (with
 //                        the names screen readers give them), the focus, an owned message box
 //   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
@@ -8,12 +8,10 @@
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
-//   driver start EXE     starts EXE, then as wait for its window alone; its pid= first, on stderr
 
 #include <windows.h>
 #include <oleacc.h>
 #include <psapi.h>
-#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -141,12 +139,11 @@ int ChangeDpi(HWND window, int old, UINT dpi) {
 
 // Kavo's visible window, skipping one whose process has been ended but whose window the system
 // has not yet taken down: the previous test's Kavo may linger for a moment.
-HWND FindKavo(DWORD only) {
+HWND FindKavo() {
     for (HWND w = nullptr;
          (w = FindWindowExW(nullptr, w, L"KavoMainWindow", L"Kavo")) != nullptr;) {
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
-        if (only && pid != only) continue;
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
         const bool alive = process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
         if (process) CloseHandle(process);
@@ -159,15 +156,10 @@ HWND FindKavo(DWORD only) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    const intptr_t kavo =
-        command == L"start" && argc == 3 ? _wspawnl(_P_NOWAIT, argv[2], argv[2], nullptr) : -1;
-    const DWORD only = kavo == -1 ? 0 : GetProcessId(reinterpret_cast<HANDLE>(kavo));
-    if (command == L"start" && !only) return 1;
-    if (only) std::fprintf(stderr, "pid=%lu\n", only);  // at once
     const DWORD start = GetTickCount();
     HWND window = nullptr;
-    while (!(window = FindKavo(only))) {
-        if (GetTickCount() - start > (command == L"wait" || only ? 20000u : 2000u)) return 1;
+    while (!(window = FindKavo())) {
+        if (GetTickCount() - start > (command == L"wait" ? 20000u : 2000u)) return 1;
         Sleep(25);
     }
     if (command == L"dpi" && argc == 4) {

@@ -1,0 +1,14 @@
+#!/bin/sh
+# The format check in a copy of the sources outside git, as from a tarball: it checks the files it
+# finds there, so a misformatted line fails it.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$tmp" -xf -
+sed -i 's/^namespace {$/namespace  {/' "$tmp/links/video_links.cpp"
+if cmake -DSOURCE_DIR="$tmp" -P "$root/tests/format.cmake" >"$tmp/out" 2>&1; then
+  echo "the format check passed a misformatted line outside git" >&2
+  exit 1
+fi
+grep -q '^links/video_links.cpp:[0-9]*:[0-9]*: error' "$tmp/out"
