@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
-#include <vector>
 
 #include "skin.h"
 
@@ -17,19 +17,9 @@ auto Fields(const Look& l) { return std::tuple(l.picture, l.panel, l.edge, l.clo
 // A contrast theme on Windows 10 and later: the colours it sets, each its own, and one colour for
 // every index the system no longer supports.
 COLORREF WINAPI ContrastTheme(int index) {
-    switch (index) {
-        case COLOR_WINDOW:
-        case COLOR_WINDOWTEXT:
-        case COLOR_HOTLIGHT:
-        case COLOR_GRAYTEXT:
-        case COLOR_HIGHLIGHT:
-        case COLOR_HIGHLIGHTTEXT:
-        case COLOR_BTNTEXT:
-        case COLOR_3DFACE:
-            return Grey(index);
-        default:
-            return Grey(COLOR_3DFACE);
-    }
+    constexpr int kKept[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_HOTLIGHT, COLOR_GRAYTEXT,
+                             COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_BTNTEXT,  COLOR_3DFACE};
+    return std::ranges::count(kKept, index) ? Grey(index) : Grey(COLOR_3DFACE);
 }
 
 TEST(Look, HighContrastDropsThePictureForTheThemesFaceAndText) {
@@ -45,37 +35,18 @@ TEST(Look, HighContrastDropsThePictureForTheThemesFaceAndText) {
     EXPECT_FALSE(HighContrastOn());  // Wine has none: the setting read, not its call's success
 }
 
-// The panel's pixels, as the window will blit them, top row first.
-std::vector<COLORREF> PixelsOf(HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<RGBQUAD> quads(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-    EXPECT_EQ(GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(height), quads.data(), &info,
-                        DIB_RGB_COLORS),
-              height);
-    std::vector<COLORREF> pixels;
-    for (const RGBQUAD& q : quads) pixels.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
-    return pixels;
-}
-
 TEST(Look, ThePlainPanelHasItsEdgeOnePixelWideAllRound) {
     constexpr int kWidth = 7, kHeight = 5;
     constexpr COLORREF kPanel = RGB(10, 20, 30), kEdge = RGB(200, 100, 50);
     for (const COLORREF edge : {kEdge, COLORREF{CLR_NONE}}) {
         const UniqueBitmap panel = PlainPanel(kWidth, kHeight, kPanel, edge);
         ASSERT_TRUE(panel);
-        const std::vector<COLORREF> pixels = PixelsOf(panel.get(), kWidth, kHeight);
+        UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+        SelectGuard select(dc.get(), panel.get());
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
                 const bool rim = x == 0 || y == 0 || x == kWidth - 1 || y == kHeight - 1;
-                EXPECT_EQ(pixels[static_cast<std::size_t>(y * kWidth + x)],
-                          rim && edge != CLR_NONE ? kEdge : kPanel)
+                EXPECT_EQ(GetPixel(dc.get(), x, y), rim && edge != CLR_NONE ? kEdge : kPanel)
                     << x << "," << y;
             }
         }
