@@ -1,5 +1,5 @@
 """A private Xvfb display and the Windows programs started on it under scripts/wine-run, in a Kavo
-prefix; the window driver reads Kavo's window back. What run.sh, bench.sh and the end-to-end tests
+prefix. What run.sh, bench.sh and the end-to-end tests
 start under Wine they start here, and it ends exactly that, by PID: each program, then the display.
 Other programs in the prefix, a user's Kavo among them, keep running. A program started by one of
 these (the benchmark launcher's) is ended by it, or goes with the display it is on. Only a prefix
@@ -19,29 +19,6 @@ import time
 
 WINE_RUN = str(pathlib.Path(__file__).resolve().parents[1] / "scripts" / "wine-run")
 QUIET = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
-
-
-def unhex(units):
-    return bytes.fromhex(units).decode("utf-16-be", "surrogatepass")
-
-
-def rect(text):  # "left,top,right,bottom" as (left, top, width, height)
-    left, top, right, bottom = map(int, text.split(","))
-    return left, top, right - left, bottom - top
-
-
-def parse(output):  # the driver's key=value lines; each control row becomes a dict
-    result = {"control": [], "popup_control": []}
-    for line in output.splitlines():
-        key, _, value = line.rstrip("\r").partition("=")
-        if key in result:
-            cid, cls, where, style, name, text = value.split(" ")
-            result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where), "style": int(style),
-                                "name": unhex(name), "text": unhex(text)})
-        elif key:
-            result[key] = value
-    result["controls"] = {c["id"]: c for c in result["control"]}
-    return result
 
 
 class Program:
@@ -75,11 +52,11 @@ class Program:
 
 
 class Desktop:
-    def __init__(self, prefix, driver_exe=None, own_prefix=False):
+    def __init__(self, prefix, own_prefix=False):
         # Wine reads Unix text as UTF-8. wine-run runs programs in KAVO_WINEPREFIX; wineserver,
         # called directly, is given the same prefix.
         self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=str(prefix), WINEPREFIX=str(prefix))
-        self.driver_exe, self.own_prefix, self.programs = driver_exe, own_prefix, []
+        self.own_prefix, self.programs = own_prefix, []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
                                       "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
@@ -126,26 +103,11 @@ class Desktop:
         self.xvfb.kill()
         self.xvfb.wait(10)
 
-    def xdotool(self, *args):
-        subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
-
-    def wine(self, *args):
-        with tempfile.TemporaryFile() as out:
-            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                           timeout=60, check=False)
-            out.seek(0)
-            return out.read().decode()
-
-    def driver(self, *args):
-        return parse(self.wine(self.driver_exe, *args))
-
     def screenshot(self, r, path):
-        """Saves that part of the screen to path; returns pixel(x, y) -> (r, g, b)."""
+        """Saves that part of the screen, (left, top, width, height), to path."""
         pathlib.Path(path).parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*r), "+repage", path],
                        env=self.env, timeout=30, check=True)
-        rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
-        return lambda x, y: tuple(rgb[3 * (y * r[2] + x):][:3])
 
 
 def screenshot(exe, path):

@@ -12,12 +12,35 @@ import unittest
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "desktop"))
 import wine_desktop  # noqa: E402
-from wine_desktop import QUIET, WINE_RUN, rect, unhex  # noqa: E402,F401
+from wine_desktop import QUIET, WINE_RUN  # noqa: E402,F401
 
 EXE, DRIVER, RECORDER, ARTIFACTS, ONE, TWO, MEDIA_ONE, MEDIA_TWO = (os.environ.get("KAVO_" + k, "") for k in (
     "EXE", "DRIVER", "RECORDER", "ARTIFACTS", "SITE_ONE_DOMAIN", "SITE_TWO_DOMAIN", "SITE_ONE_MEDIA_HOST",
     "SITE_TWO_MEDIA_HOST"))
 BOX, DOWNLOAD, GET, ABOUT, CLOSE, BOX_NAME = 1001, 1002, 1003, 1004, 1005, 1006
+
+
+def unhex(units):
+    return bytes.fromhex(units).decode("utf-16-be", "surrogatepass")
+
+
+def rect(text):  # "left,top,right,bottom" as (left, top, width, height)
+    left, top, right, bottom = map(int, text.split(","))
+    return left, top, right - left, bottom - top
+
+
+def parse(output):  # the driver's key=value lines; each control row becomes a dict
+    result = {"control": [], "popup_control": []}
+    for line in output.splitlines():
+        key, _, value = line.rstrip("\r").partition("=")
+        if key in result:
+            cid, cls, where, style, name, text = value.split(" ")
+            result[key].append({"id": int(cid), "class": cls.lower(), "rect": rect(where), "style": int(style),
+                                "name": unhex(name), "text": unhex(text)})
+        elif key:
+            result[key] = value
+    result["controls"] = {c["id"]: c for c in result["control"]}
+    return result
 
 
 def windows_path(path):
@@ -38,10 +61,27 @@ def centre(r):
 
 class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots kept as artifacts
     def __init__(self):
-        super().__init__(os.environ["KAVO_WINEPREFIX"], DRIVER, own_prefix=True)
+        super().__init__(os.environ["KAVO_WINEPREFIX"], own_prefix=True)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
+
+    def wine(self, *args):
+        with tempfile.TemporaryFile() as out:
+            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                           timeout=60, check=False)
+            out.seek(0)
+            return out.read().decode()
+
+    def driver(self, *args):
+        return parse(self.wine(DRIVER, *args))
 
     def screenshot(self, r, name):
-        return super().screenshot(r, pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name)
+        """Saves that part of the screen as an artifact; returns pixel(x, y) -> (r, g, b)."""
+        path = pathlib.Path(ARTIFACTS or tempfile.gettempdir()) / name
+        super().screenshot(r, path)
+        rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
+        return lambda x, y: tuple(rgb[3 * (y * r[2] + x):][:3])
 
 
 class Kavo:  # one running kavo.exe on a Desktop
@@ -95,15 +135,17 @@ class Kavo:  # one running kavo.exe on a Desktop
             offered = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.desktop.env,
                                              capture_output=True, timeout=20).stdout
             wait_for(offered, text.encode())
-            self.click(BOX)
             units = len(text.encode("utf-16-le")) // 2
             expected = str(units), text.encode("utf-16-be").hex() if units < 100_000 else ""  # long: length only
             for _ in range(3):  # Wine may still hand out the clipboard it had before xclip took it over
+                self.desktop.xdotool("windowfocus", "--sync", self.program.window)
+                self.click(BOX)
                 self.keys("ctrl+a", "ctrl+v")
                 if (got := wait_for(lambda: ((i := self.info())["length"], i["text"]), expected, 5)) == expected:
                     break
             else:
-                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}")
+                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}; the "
+                                     f"focus is on {self.info('focus')}, xclip offers {len(offered())} bytes")
         finally:
             clip.kill()
             clip.wait(10)
