@@ -313,8 +313,9 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
 void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
     // The window has one size at each DPI, and a maximise asked from outside (ShowWindow, a
     // shortcut set to "Maximised") is undone at once in WM_SIZE: meanwhile it keeps that size and
-    // its place. The system gives the maximized position as on the primary monitor and moves it
-    // to the same place on the window's own, so it is given relative to the work area.
+    // its place. The maximized position is given as on the primary monitor, and the system moves
+    // it to the corresponding place on the window's own: the window's offset from its monitor's
+    // work area, added to the primary's default.
     const SIZE size = SizeForDpi(dpi_);
     info.ptMaxSize = {size.cx, size.cy};
     RECT window{};

@@ -114,6 +114,8 @@ class RealWindow(KavoTestCase):
 
     def test_a_maximise_leaves_it_as_it_is_alt_f4_ends_it_and_it_starts_as_its_shortcut_says(self):
         window = self.kavo.window()
+        limits = self.desktop.driver("minmax")  # meanwhile, maximized where it is and as it is
+        self.assertEqual((limits["maxpos"], limits["maxsize"]), ("{0},{1}".format(*window), "{2},{3}".format(*window)))
         info = self.desktop.driver("show", 3)  # SW_MAXIMIZE, as any program may ask
         self.assertEqual((rect(info["window"]), int(info["style"]) & 0x01000000), (window, 0))  # not WS_MAXIMIZE
         self.kavo.keys("alt+F4")

@@ -8,6 +8,7 @@
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
+//   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO)
 
 #include <windows.h>
 #include <oleacc.h>
@@ -173,6 +174,12 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"send" && argc == 4) {
         SendMessageW(window, wcstoul(argv[2], nullptr, 0), wcstoul(argv[3], nullptr, 0), 0);
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // what it made
+    } else if (command == L"minmax") {  // the system carries this one between processes
+        MINMAXINFO limits{};
+        SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        std::printf("maxsize=%ld,%ld\nmaxpos=%ld,%ld\n", limits.ptMaxSize.x, limits.ptMaxSize.y,
+                    limits.ptMaxPosition.x, limits.ptMaxPosition.y);
+        return 0;
     } else if (command == L"show" && argc == 3) {
         ShowWindow(window, _wtoi(argv[2]));
     } else if (command == L"redraw" && argc == 3) {
