@@ -8,7 +8,7 @@ Look LookFor(bool highContrast, COLORREF(WINAPI* systemColor)(int index)) {
         // COLOR_WINDOWTEXT, COLOR_3DFACE and COLOR_BTNTEXT, COLOR_HIGHLIGHT and
         // COLOR_HIGHLIGHTTEXT, COLOR_HOTLIGHT, COLOR_GRAYTEXT); the others, COLOR_WINDOWFRAME
         // among them, may match the panel or the desktop. The edge is the theme's button text on
-        // its button face, a pair it guarantees to tell apart.
+        // its button face, the pair a contrast theme sets for reading one on the other.
         return {false, systemColor(COLOR_3DFACE), systemColor(COLOR_BTNTEXT),
                 systemColor(COLOR_BTNTEXT)};
     }

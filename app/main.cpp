@@ -6,11 +6,12 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     // Kavo often runs from a downloads folder where anything may lie beside it. From here on, a
-    // library loaded by name, by Kavo or by the system code it calls (the picture decoder, the
-    // shell's helpers), is looked for in System32 only, never beside kavo.exe or in the current
-    // folder. Kavo's own imports and theirs were loaded before wWinMain ran, searched the usual
-    // way: the known DLLs from System32, comctl32 from the side-by-side store as the manifest
-    // asks, and all of them Windows' own.
+    // library loaded by name, by Kavo or by the system code it calls, is looked for in System32
+    // only, never beside kavo.exe or in the current folder. What was loaded before wWinMain ran was
+    // searched the usual way: Kavo's own imports are known DLLs, always taken from System32, but
+    // for comctl32, which the manifest takes from the side-by-side store; the libraries those load
+    // in turn (uxtheme, for one) are looked for beside kavo.exe first unless they too are known
+    // DLLs.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // The picture decoder is a COM object, and the shell wants a single-threaded apartment.
     kavo::ComApartment com;

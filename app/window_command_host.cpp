@@ -42,15 +42,12 @@ std::wstring WorkingFolder(std::wstring folder) {
     const bool share = !extended && folder.starts_with(L"\\\\");
     const std::wstring prefix = extended ? L"" : share ? L"\\\\?\\UNC" : L"\\\\?\\";
     const std::wstring full = prefix + folder.substr(share ? 1 : 0);
-    // The short form is not always the shorter: a name such as "a b" has a longer one. A buffer
-    // too small gets the size needed, null included, and the call is made again with that.
+    // The short form is not always the shorter ("a b" has a longer one). One longer than this
+    // buffer, which is told by a result past its size, is longer than any working folder too.
     std::wstring shortForm(full.size() + 1, L'\0');
-    DWORD got = 0;
-    while ((got = GetShortPathNameW(full.c_str(), shortForm.data(),
-                                    static_cast<DWORD>(shortForm.size()))) >= shortForm.size()) {
-        shortForm.resize(got);
-    }
-    if (got == 0) return {};
+    const DWORD got =
+        GetShortPathNameW(full.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+    if (got == 0 || got >= shortForm.size()) return {};
     shortForm.resize(got);
     shortForm.erase(0, prefix.size());
     if (share) shortForm.insert(0, 1, L'\\');

@@ -28,7 +28,7 @@ TEST(Look, HighContrastDropsThePictureForTheThemesFaceAndText) {
     const Look theme = LookFor(true, ContrastTheme);
     EXPECT_FALSE(theme.picture);
     EXPECT_EQ(theme.panel, Grey(COLOR_3DFACE));
-    EXPECT_NE(theme.edge, theme.panel);  // else the borderless window melts into what is behind
+    EXPECT_EQ(theme.edge, Grey(COLOR_BTNTEXT));  // the face's own text: seen on it in any theme
     EXPECT_NE(theme.closeText, theme.panel);
     const Look real = LookFor(true, GetSysColor);  // Wine's own: text and panel tell apart
     EXPECT_NE(real.closeText, real.panel);
