@@ -34,9 +34,10 @@ import time
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
-USAGE = """usage: {0} [-DVARIABLE=VALUE ...]
-       {0} check RELEASE [-DVARIABLE=VALUE ...]
-RELEASE: the release zip or its kavo.exe; then the -D values the release was built with"""
+USAGE = """usage: {0} [-DKAVO_VARIABLE=VALUE ...]
+       {0} check RELEASE [-DKAVO_VARIABLE=VALUE ...]
+RELEASE: the release zip or its kavo.exe; then the -D values the release was built with.
+Only the project's own KAVO_ values are taken: how a release is built is the release's own."""
 
 VALUES = ("KAVO_SITE_ONE_DOMAIN", "KAVO_SITE_TWO_DOMAIN", "KAVO_SITE_ONE_MEDIA_HOST",
           "KAVO_SITE_TWO_MEDIA_HOST", "KAVO_AUTHOR_NAME", "KAVO_AUTHOR_HOME_PAGE")
@@ -388,8 +389,9 @@ def placeholders(values):
 
 
 def build_kavo(build, quiet=False):
+    # The compiler's temporary files in the build folder too, which goes however the run ends.
     built = run(["cmake", "--build", build, "--target", "kavo", "-j", "2"], check=False,
-                stdout=subprocess.DEVNULL if quiet else None)
+                stdout=subprocess.DEVNULL if quiet else None, env=dict(os.environ, TMPDIR=build))
     if built.returncode:
         raise Refusal("the build failed")
     return os.path.join(build, "app", "kavo.exe")
@@ -618,7 +620,7 @@ def arguments(argv):
         if len(argv) < 2 or argv[1].startswith("-"):
             return None
         release_path, argv = os.path.join(os.getcwd(), argv[1]), argv[2:]
-    if any(not re.match(r"-D.", arg) for arg in argv):
+    if any(not re.match(r"-DKAVO_\w+(:\w+)?=", arg) for arg in argv):
         return None
     return release_path, argv
 

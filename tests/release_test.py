@@ -3,6 +3,7 @@
 (other values, an untracked header that shadows a generated one) and, waiting for it, the commit's,
 signed, with manifests, then checked against a rebuild. Each input that stops a release."""
 import hashlib
+import importlib.util
 import json
 import os
 import re
@@ -203,7 +204,8 @@ class ReleaseTest(unittest.TestCase):
     # case's folder: dist (a copy of the one released; new/dist is made, and goes), src, keys.
     PLACEHOLDERS, MANIFESTS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}, "manifests holds files no release"
     REFUSALS = [
-        ("/release.py check RELEASE [-DVARIABLE=VALUE ...]", {}, ["check"]),  # the usage
+        ("/release.py check RELEASE [-DKAVO_VARIABLE=VALUE ...]", {}, ["check"]),  # the usage
+        ("the project's own KAVO_ values", {}, ["-DCMAKE_BUILD_TYPE=Debug"]),
         (f"{COMMITTED} is there already, with other bytes", PLACEHOLDERS, []),
         ("KAVO_SIGN_PKCS12: no such file", signed("missing.p12", "right"), []),
         ("KAVO_SIGN_PASSWORD_FILE: no such file", signed("codeSigning.p12", "missing"), []),
@@ -252,6 +254,22 @@ class ReleaseTest(unittest.TestCase):
             notices = subprocess.run([f"{ROOT}/scripts/third_party_notices.py", f"{folder}/map",
                                       f"{folder}/out"], stderr=subprocess.PIPE, text=True)
         self.assertRegex(notices.stderr, "^third_party_notices: libnew.a put code into kavo.exe")
+
+
+class RebuildDifference(unittest.TestCase):  # signing may change the checksum and pad the end
+    def test_only_the_checksum_and_up_to_seven_zero_bytes_may_differ(self):
+        spec = importlib.util.spec_from_file_location("release", f"{ROOT}/scripts/release.py")
+        release = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(release)
+        rebuilt = bytes(60) + (64).to_bytes(4, "little") + bytes(range(256))  # CheckSum at 152
+        signed = rebuilt[:152] + b"SUMS" + rebuilt[156:]
+        for released, verdict in ((rebuilt, ""), (signed + bytes(7), ""),
+                                  (signed + bytes(8), "not the rebuilt one plus a signature"),
+                                  (signed + b"\1", "not the rebuilt one plus a signature"),
+                                  (signed[:200] + b"?" + signed[201:], "byte 201 of the released")):
+            difference = release.rebuild_difference(rebuilt, released)
+            self.assertEqual(bool(verdict), bool(difference))
+            self.assertIn(verdict, difference)
 
 
 if __name__ == "__main__":
