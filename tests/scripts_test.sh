@@ -2,7 +2,7 @@
 # wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
 # DLL overrides, makes a prefix with none of them, stops at a KAVO_WINEPREFIX Kavo did not make and
 # on Ctrl+C while it makes one, left unmarked. The Wine desktop helper ends only what it started.
-# Two builds of one folder take turns.
+# Two builds of one folder take turns; the top-level scripts refuse arguments.
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
@@ -35,6 +35,8 @@ for _ in $(seq 100); do [ ! -e "$tmp/new/.kavo-prefix" ] || break; sleep 0.1; do
 kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
 WINEPREFIX=$tmp/new timeout 5 wineserver -w  # and nothing of it is left running
+
+for script in run.sh test.sh bench.sh; do fails "./$script" --no-such-option && grep -q "^usage: ./$script" "$tmp/out"; done
 
 # Two builds of one folder at once (a cmake that notices an overlap): the later waits, and says so.
 mkdir -p "$tmp/two/stub" && ln -s "$PWD/scripts" "$tmp/two/scripts"
