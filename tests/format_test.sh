@@ -7,7 +7,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$tmp" -xf -
 sed -i 's/^namespace {$/namespace  {/' "$tmp/links/video_links.cpp"
-if cmake -DSOURCE_DIR="$tmp" -P "$root/tests/format.cmake" >"$tmp/out" 2>&1; then
+if cmake -DSOURCE_DIR="$tmp" -P "$root/cmake/FormatCheck.cmake" >"$tmp/out" 2>&1; then
   echo "the format check passed a misformatted line outside git" >&2
   exit 1
 fi

@@ -211,16 +211,14 @@ class RealWindow(KavoTestCase):
         self.assert_laid_out(self.desktop.driver("send", 0x112, 0xF120), 144)
 
     def test_a_drag_through_a_change_of_dpi_keeps_the_pointer_on_the_same_point_of_the_picture(self):
-        left, top = self.kavo.window()[:2]
-        grip = (6, 40)  # on the picture's frame, left of the box
-        self.desktop.xdotool("mousemove", left + grip[0], top + grip[1], "mousedown", 3, "sleep", 0.3,
-                             "mousemove", left + grip[0] + 10, top + grip[1] + 10)
-        try:  # the window, carried onto a screen at 200 %, is twice the size: so is the grip
+        left, top = self.kavo.window()[:2]  # gripped at (6, 40), on the frame left of the box
+        self.desktop.xdotool("mousemove", left + 6, top + 40, "mousedown", 3, "sleep", 0.3, "mousemove", left + 16,
+                             top + 50)
+        try:  # carried onto a screen at 200 %, the window is twice the size, and so is the grip
             self.assertEqual(wait_for(lambda: self.kavo.window()[0], left + 10), left + 10)
             self.desktop.wine(DRIVER, "dpi", 96, 192)
-            x, y = left + 100, top + 80
-            self.desktop.xdotool("mousemove", x, y)
-            self.assertEqual(wait_for(self.kavo.window, (x - 12, y - 80, 498, 210)), (x - 12, y - 80, 498, 210))
+            self.desktop.xdotool("mousemove", left + 100, top + 80)
+            self.assertEqual(wait_for(self.kavo.window, (left + 88, top, 498, 210)), (left + 88, top, 498, 210))
         finally:
             self.desktop.xdotool("mouseup", 3)
 
