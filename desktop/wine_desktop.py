@@ -1,10 +1,8 @@
 """A private Xvfb display and the Windows programs started on it under scripts/wine-run, in a Kavo
-prefix. What run.sh, bench.sh and the end-to-end tests
-start under Wine they start here, and it ends exactly that, by PID: each program, then the display.
-Other programs in the prefix, a user's Kavo among them, keep running. A program started by one of
-these (the benchmark launcher's) is ended by it, or goes with the display it is on. Only a prefix
-that its caller made for itself and names so (the tests') has its own Wine processes ended too
-(`wineserver -k`).
+prefix. What run.sh, bench.sh and the end-to-end tests start under Wine they start here, and it
+ends exactly that, by PID: each program, then the display. Other programs in the prefix, a user's
+Kavo among them, keep running. A program started by one of these (the benchmark launcher's) is
+ended by it, or goes with the display it is on.
 
     python3 desktop/wine_desktop.py screenshot EXE PNG   (run.sh without a display)
 starts EXE on a private display, saves its window to PNG and ends what it started."""
@@ -52,11 +50,11 @@ class Program:
 
 
 class Desktop:
-    def __init__(self, prefix, own_prefix=False):
+    def __init__(self, prefix):
         # Wine reads Unix text as UTF-8. wine-run runs programs in KAVO_WINEPREFIX; wineserver,
         # called directly, is given the same prefix.
         self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=str(prefix), WINEPREFIX=str(prefix))
-        self.own_prefix, self.programs = own_prefix, []
+        self.programs = []
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
                                       "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
@@ -98,8 +96,6 @@ class Desktop:
     def close(self):
         for program in list(self.programs):
             self.end(program)
-        if self.own_prefix:
-            subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
         self.xvfb.kill()
         self.xvfb.wait(10)
 

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Builds Kavo's release, or checks a release against a rebuild.
 
-    scripts/release.py [-DVARIABLE=VALUE ...]
-    scripts/release.py check RELEASE [-DVARIABLE=VALUE ...]
+    scripts/release.py [-DKAVO_VARIABLE=VALUE ...]
+    scripts/release.py check RELEASE [-DKAVO_VARIABLE=VALUE ...]
 
 The release writes kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence, the notices of the
 libraries linked in) and SHA256SUMS, which lists every release zip there, into dist/ or the folder
@@ -37,7 +37,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
 USAGE = """usage: {0} [-DKAVO_VARIABLE=VALUE ...]
        {0} check RELEASE [-DKAVO_VARIABLE=VALUE ...]
 RELEASE: the release zip or its kavo.exe; then the -D values the release was built with.
-Only the project's own KAVO_ values are taken: how a release is built is the release's own."""
+Only the site and author values are taken (KAVO_SITE_ONE_DOMAIN, KAVO_SITE_TWO_DOMAIN,
+KAVO_SITE_ONE_MEDIA_HOST, KAVO_SITE_TWO_MEDIA_HOST, KAVO_AUTHOR_NAME, KAVO_AUTHOR_HOME_PAGE): how
+a release is built is the release's own."""
 
 VALUES = ("KAVO_SITE_ONE_DOMAIN", "KAVO_SITE_TWO_DOMAIN", "KAVO_SITE_ONE_MEDIA_HOST",
           "KAVO_SITE_TWO_MEDIA_HOST", "KAVO_AUTHOR_NAME", "KAVO_AUTHOR_HOME_PAGE")
@@ -620,7 +622,7 @@ def arguments(argv):
         if len(argv) < 2 or argv[1].startswith("-"):
             return None
         release_path, argv = os.path.join(os.getcwd(), argv[1]), argv[2:]
-    if any(not re.match(r"-DKAVO_\w+(:\w+)?=", arg) for arg in argv):
+    if any(not re.match(r"-D\w+(:\w+)?=", arg) for arg in argv):
         return None
     return release_path, argv
 
@@ -636,6 +638,10 @@ def main(argv):
     signal.signal(signal.SIGTERM, stopped)
     release_path, defines = parsed
     try:
+        names = (re.match(r"-D(\w+)", define).group(1) for define in defines)
+        if unknown := [name for name in names if name not in VALUES]:
+            raise Refusal(f"it takes no variable named {' '.join(unknown)}: a misspelt name, or "
+                          "not one of the site and author values, the only ones a release sets")
         # In the caller's process group, where sudo can ask for a password.
         if subprocess.run([os.path.join(ROOT, "scripts", "install-deps.sh")]).returncode:
             raise Refusal("scripts/install-deps.sh did not install what the build needs")

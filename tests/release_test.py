@@ -205,7 +205,7 @@ class ReleaseTest(unittest.TestCase):
     PLACEHOLDERS, MANIFESTS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}, "manifests holds files no release"
     REFUSALS = [
         ("/release.py check RELEASE [-DKAVO_VARIABLE=VALUE ...]", {}, ["check"]),  # the usage
-        ("the project's own KAVO_ values", {}, ["-DCMAKE_BUILD_TYPE=Debug"]),
+        ("takes no variable named CMAKE_BUILD_TYPE:", {}, ["-DCMAKE_BUILD_TYPE=Debug"]),
         (f"{COMMITTED} is there already, with other bytes", PLACEHOLDERS, []),
         ("KAVO_SIGN_PKCS12: no such file", signed("missing.p12", "right"), []),
         ("KAVO_SIGN_PASSWORD_FILE: no such file", signed("codeSigning.p12", "missing"), []),
@@ -216,7 +216,7 @@ class ReleaseTest(unittest.TestCase):
                                            KAVO_SIGN_TIMESTAMP_URL="http://127.0.0.1:9/"), []),
         ("SOURCE_DATE_EPOCH must be seconds since 1970", {"SOURCE_DATE_EPOCH": "1e9"}, []),
         ("KAVO_SITE_ONE_DOMAIN must be a plain host name", {}, ["-DKAVO_SITE_ONE_DOMAIN=no/such"]),
-        ("reads no variable named KAVO_SITE_ONE_DOMIAN:", {}, ["-DKAVO_SITE_ONE_DOMIAN=a.org"]),
+        ("takes no variable named KAVO_SITE_ONE_DOMIAN:", {}, ["-DKAVO_SITE_ONE_DOMIAN=a.org"]),
         ("release: KAVO_SITE_ONE_DOMAIN KAVO_SITE_ONE_MEDIA_HOST KAVO_SITE_TWO_MEDIA_HOST still",
          {"KAVO_DIST": "new/dist"},
          ["-DKAVO_SITE_TWO_DOMAIN=b.org", "-DKAVO_AUTHOR_HOME_PAGE=http://me@b.org:8/"]),

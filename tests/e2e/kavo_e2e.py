@@ -61,7 +61,11 @@ def centre(r):
 
 class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots kept as artifacts
     def __init__(self):
-        super().__init__(os.environ["KAVO_WINEPREFIX"], own_prefix=True)
+        super().__init__(os.environ["KAVO_WINEPREFIX"])
+
+    def close(self):  # the prefix is the tests' own, made by them: all its Wine processes go
+        super().close()
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
