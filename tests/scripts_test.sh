@@ -10,7 +10,7 @@ tmp=$(mktemp -d) pids=()
 # left with no process at all would never end by itself.
 trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX timeout 30 wineserver -w; WINEPREFIX=$tmp/new wineserver -k; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
-fails() { ! "$@" >"$tmp/out" 2>&1; }  # alone on its line: set -e skips what precedes &&
+fails() { ! "$@" >"$tmp/out" 2>&1; }  # never before &&: set -e skips what precedes it
 mkdir -p "$tmp/user/drive_c/users/me" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
 WINEPREFIX=$tmp/user WINEDLLOVERRIDES=mshtml=b scripts/wine-run cmd /c echo %WINEDLLOVERRIDES% >"$tmp/out"
 grep -q "^mscoree,mshtml=;mshtml=b;winemenubuilder.exe=" "$tmp/out"
@@ -36,18 +36,14 @@ kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new/.kavo-ready ]]
 WINEPREFIX=$tmp/new timeout 5 wineserver -w  # and nothing of it is left running
 
-for script in run.sh test.sh bench.sh; do
-  fails "./$script" --no-such-option
-  grep -q "^usage: ./$script" "$tmp/out"
-done
+for script in run.sh test.sh bench.sh; do fails "./$script" --no-such-option; grep -q "^usage: ./$script" "$tmp/out"; done
 
 # Two builds of one folder at once (a cmake that notices an overlap): the later waits, and says so.
 mkdir -p "$tmp/two/stub" && ln -s "$PWD/scripts" "$tmp/two/scripts"
 printf '#!/bin/sh\nmkdir "$0.busy" 2>/dev/null || echo overlap >>"$0.log"; sleep 0.3; rmdir "$0.busy" 2>/dev/null || :\n' >"$tmp/two/stub/cmake"
 chmod +x "$tmp/two/stub/cmake" && build() { PATH=$tmp/two/stub:$PATH "$tmp/two/scripts/build" windows -- cmake; }
 build 2>"$tmp/two/first" & build 2>"$tmp/two/second"
-wait $!
-[ ! -e "$tmp/two/stub/cmake.log" ]
+wait $!; [ ! -e "$tmp/two/stub/cmake.log" ]
 grep -q "^scripts/build: waiting for the build in progress in build/windows to finish" "$tmp/two/first" "$tmp/two/second"
 
 # A user's Kavo in the same prefix, with text typed in, outlives the Kavo that the Wine desktop
@@ -59,6 +55,4 @@ scripts/wine-run "$KAVO_DRIVER" wait >/dev/null && xdotool search --sync --onlyv
 env -u DISPLAY python3 desktop/wine_desktop.py screenshot "$KAVO_EXE" "$tmp/shot.png" >/dev/null
 [ "$(identify -format %wx%h "$tmp/shot.png")" = 249x105 ]
 grep -qa "^text=006b006500700074" <(scripts/wine-run "$KAVO_DRIVER" info)
-kill "${pids[1]}"
-fails wait "${pids[1]}"
-fails scripts/wine-run "$KAVO_DRIVER" info  # and the helper's is gone
+kill "${pids[1]}"; fails wait "${pids[1]}"; fails scripts/wine-run "$KAVO_DRIVER" info  # and the helper's is gone
