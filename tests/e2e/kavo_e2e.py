@@ -1,7 +1,8 @@
 """Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back by the window
 driver, on a desktop of desktop/wine_desktop.py in the tests' own prefix (named by CMake, made by
-the tests), whose Wine processes all go when a test class ends."""
+the tests); each test class waits for its Wine server to end once the programs it started have."""
 
+import contextlib
 import os
 import pathlib
 import subprocess
@@ -63,9 +64,16 @@ class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots ke
     def __init__(self):
         super().__init__(os.environ["KAVO_WINEPREFIX"])
 
-    def close(self):  # the prefix is the tests' own, made by them: all its Wine processes go
+    def close(self):
         super().close()
-        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
+        self.settle()
+
+    def settle(self):
+        """Waits for the prefix's Wine server to end by itself, now that the programs started here
+        have gone, so that the next start reads the registry and the display afresh; a program
+        someone else runs in the prefix keeps it up, and is left alone."""
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            subprocess.run(["wineserver", "-w"], env=self.env, timeout=30, check=False)
 
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)

@@ -128,8 +128,8 @@ class RealWindow(KavoTestCase):
                 self.desktop.driver("send", 0x112, 0xF060)  # SC_CLOSE, as the taskbar button's Close does
                 self.assertEqual(start.wait(10), 0)  # start.exe waits for Kavo
             finally:
-                if start.poll() is None:  # Kavo is start's child, not ours: the prefix's processes go
-                    subprocess.run(["wineserver", "-k"], env=self.desktop.env, timeout=30, check=False)
+                if start.poll() is None:  # Kavo is start's child: ended by its Windows process id
+                    self.desktop.wine("taskkill", "/f", "/pid", info["pid"])
                     start.wait(10)
             self.assertEqual([int(info["style"]) & 0x21000000, rect(info["client"])], expected, show)
 
@@ -167,11 +167,11 @@ class RealWindow(KavoTestCase):
 
     def test_starts_at_the_screens_dpi_and_lands_exactly_on_each_dpi_change_with_its_fonts(self):
         key = r"HKCU\Control Panel\Desktop"
-        def set_dpi(*dpi):  # Wine reads it when its processes start; none: the value removed
+        def set_dpi(*dpi):  # Wine reads it as its server starts; none: the value removed
             self.desktop.wine("reg", "add" if dpi else "delete", key, "/v", "LogPixels",
                               *(("/t", "REG_DWORD", "/d", *dpi) if dpi else ()), "/f")
-            for flag in ("-k", "-w"):
-                subprocess.run(["wineserver", flag], env=self.desktop.env, timeout=30, check=False)
+            self.desktop.settle()
+        self.kavo.close()  # the server ends once no program of the prefix runs
         was = re.findall(r"LogPixels\s+REG_DWORD\s+(0x[0-9a-f]+)", self.desktop.wine("reg", "query", key, "/v",
                                                                                    "LogPixels"))
         self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
