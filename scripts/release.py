@@ -348,28 +348,11 @@ def configure(source, build, defines):
                           f"-DCMAKE_TOOLCHAIN_FILE={source}/cmake/mingw-w64-x86_64.cmake",
                           "-DBUILD_TESTING=OFF", *defines],
                          check=False, stdout=out, stderr=subprocess.STDOUT)
-    with open(log, encoding="utf-8", errors="replace") as f:
-        said = f.read()
     if configured.returncode:
-        print("\n".join(line for line in said.splitlines() if not line.startswith("-- ")),
-              file=sys.stderr)
+        with open(log, encoding="utf-8", errors="replace") as f:
+            print("".join(line for line in f if not line.startswith("-- ")), file=sys.stderr)
         raise Refusal("the configure step failed")
-    if unused := unused_variables(said):
-        raise Refusal(f"the project reads no variable named {' '.join(unused)}: check the -D names")
     return cached_values(build)
-
-
-def unused_variables(configure_log):
-    """The -D names CMake says nothing in the project read."""
-    lines = configure_log.splitlines()
-    heading = "  Manually-specified variables were not used by the project:"
-    names = []
-    for line in lines[lines.index(heading) + 1:] if heading in lines else []:
-        if line and not line.startswith(" "):
-            break
-        if line.startswith("    "):
-            names.append(line[4:])
-    return names
 
 
 def cached_values(build):
