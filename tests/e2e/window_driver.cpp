@@ -99,7 +99,8 @@ void Info(HWND window) {
     PROCESS_MEMORY_COUNTERS memory{};
     GetProcessMemoryInfo(process, &memory, sizeof(memory));  // Wine fills PagefileUsage, not
     CloseHandle(process);                                    // PrivateUsage: the same figure
-    std::printf("pid=%lu\nprivate=%llu\n", pid, static_cast<unsigned long long>(memory.PagefileUsage));
+    std::printf("pid=%lu\nprivate=%llu\n", pid,
+                static_cast<unsigned long long>(memory.PagefileUsage));
     // A message box: a visible top-level window that the main window owns.
     HWND popup = nullptr;
     while ((popup = FindWindowExW(nullptr, popup, nullptr, nullptr)) != nullptr &&
