@@ -64,14 +64,7 @@ class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots ke
     def __init__(self):
         super().__init__(os.environ["KAVO_WINEPREFIX"])
 
-    def close(self):
-        super().close()
-        self.settle()
-
-    def settle(self):
-        """Waits for the prefix's Wine server to end by itself, now that the programs started here
-        have gone, so that the next start reads the registry and the display afresh; a program
-        someone else runs in the prefix keeps it up, and is left alone."""
+    def settle(self):  # the server ends by itself once nothing runs: the next start reads all afresh
         with contextlib.suppress(subprocess.TimeoutExpired):
             subprocess.run(["wineserver", "-w"], env=self.env, timeout=30, check=False)
 
@@ -171,6 +164,7 @@ class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a f
     @classmethod
     def tearDownClass(cls):
         cls.desktop.close()
+        cls.desktop.settle()
 
     def setUp(self):
         self.kavo = Kavo(self.desktop)
