@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstddef>
 #include <tuple>
 
 #include "skin.h"
@@ -14,22 +14,47 @@ namespace {
 COLORREF WINAPI Grey(int index) { return static_cast<COLORREF>(index) * 0x010101; }
 auto Fields(const Look& l) { return std::tuple(l.picture, l.panel, l.edge, l.closeText); }
 
-// A contrast theme on Windows 10 and later: the colours it sets, each its own, and one colour for
-// every index the system no longer supports.
-COLORREF WINAPI ContrastTheme(int index) {
-    constexpr int kKept[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_HOTLIGHT, COLOR_GRAYTEXT,
-                             COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_BTNTEXT,  COLOR_3DFACE};
-    return std::ranges::count(kKept, index) ? Grey(index) : Grey(COLOR_3DFACE);
+// Contrast themes as Windows 10 and later keep them: the pairs a theme sets, each its own colour,
+// and for every index it no longer supports the button face. In the dark theme the highlight's
+// text is as dark as the face; in the light one, as light.
+struct Theme {
+    COLORREF face, text, highlight, highlightText, window, windowText;
+};
+constexpr Theme kThemes[] = {
+    {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0), RGB(0, 0, 0),
+     RGB(255, 255, 255)},
+    {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255), RGB(255, 255, 255),
+     RGB(0, 0, 0)},
+};
+
+template <std::size_t kTheme>
+COLORREF WINAPI ThemeColour(int index) {
+    const Theme& t = kThemes[kTheme];
+    switch (index) {
+        case COLOR_BTNTEXT:
+            return t.text;
+        case COLOR_HIGHLIGHT:
+            return t.highlight;
+        case COLOR_HIGHLIGHTTEXT:
+            return t.highlightText;
+        case COLOR_WINDOW:
+            return t.window;
+        case COLOR_WINDOWTEXT:
+            return t.windowText;
+        default:
+            return t.face;
+    }
 }
 
-TEST(Look, HighContrastDropsThePictureForTheThemesFaceAndText) {
+TEST(Look, HighContrastDrawsTheEdgeAndTheXInTheThemesButtonTextOnItsFace) {
     EXPECT_EQ(Fields(LookFor(false, Grey)),  // the picture's panel, should the picture fail
               std::tuple(true, RGB(234, 231, 226), COLORREF{CLR_NONE}, Grey(COLOR_HIGHLIGHTTEXT)));
-    const Look theme = LookFor(true, ContrastTheme);
-    EXPECT_FALSE(theme.picture);
-    EXPECT_EQ(theme.panel, Grey(COLOR_3DFACE));
-    EXPECT_EQ(theme.edge, Grey(COLOR_BTNTEXT));  // the face's own text: seen on it in any theme
-    EXPECT_NE(theme.closeText, theme.panel);
+    for (const auto& [theme, colour] :
+         {std::pair{kThemes[0], &ThemeColour<0>}, std::pair{kThemes[1], &ThemeColour<1>}}) {
+        EXPECT_EQ(Fields(LookFor(true, colour)),
+                  std::tuple(false, theme.face, theme.text, theme.text))
+            << (theme.face == RGB(0, 0, 0) ? "dark" : "light");
+    }
     const Look real = LookFor(true, GetSysColor);  // Wine's own: text and panel tell apart
     EXPECT_NE(real.closeText, real.panel);
     EXPECT_FALSE(HighContrastOn());  // Wine has none: the setting read, not its call's success
