@@ -347,8 +347,9 @@ void MainWindow::OnSize(UINT kind) {
         SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
-    // Windows 11 has been seen to restore a window minimized on another screen with only
-    // WM_GETDPISCALEDSIZE and no WM_DPICHANGED: the DPI it comes back at is read here.
+    // A guard: the window's DPI is always the last one WM_DPICHANGED sent, so it should be dpi_
+    // here; should it not be, the window is laid out at the DPI it has rather than left with the
+    // size and fonts of another.
     const UINT dpi = GetDpiForWindow(hwnd_);
     if (dpi != 0 && dpi != dpi_) {
         RECT r{};

@@ -52,7 +52,10 @@ class Executable(unittest.TestCase):
                        (struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(group[4])))
         self.assertEqual(icons, [(16, 16, 4, 4), (32, 16, 4, 4), (48, 0, 32, 32),
                                  (256, 0, 32, ("PNG", 256, 256, 8, 6))])
-        self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), data[24, 1])  # RT_MANIFEST
+        manifest = data[24, 1]  # RT_MANIFEST
+        self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), manifest)
+        # Windows 10 and 11 alone: the DPI functions it imports came with Windows 10 1607
+        self.assertEqual(re.findall(rb'supportedOS Id="([^"]+)"', manifest), [b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"])
         self.assertLessEqual({i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT},
                              {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
                               "ole32.dll", "msvcrt.dll"})
@@ -205,8 +208,8 @@ class RealWindow(KavoTestCase):
             for old, dpi in ((96, 192), (192, 96)):
                 self.desktop.wine(DRIVER, "dpi", old, dpi)
         self.assertLess(int(kavo.info("private")) - before, 1 << 20)
-        # Restored from the taskbar with no WM_DPICHANGED, as Windows 11 has been seen to do after
-        # a move while minimized: laid out at the DPI its screen has (144 here), not the last one.
+        # Restored from the taskbar with no WM_DPICHANGED to Wine's own DPI: the restore's guard
+        # lays it out at the DPI the window has (144 here), not the last one delivered.
         self.desktop.driver("send", 0x112, 0xF020)
         self.assert_laid_out(self.desktop.driver("send", 0x112, 0xF120), 144)
 
