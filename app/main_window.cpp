@@ -377,9 +377,11 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
         sizeOnRestore_ = true;
     } else {
         // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its
-        // size).
-        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+        // size). During a pointer drag the pointer places it, lest the new size leave most of it
+        // on the screen it came from.
+        RECT r = suggested;
+        drag_.Carry(r);
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     LayOut();
