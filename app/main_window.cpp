@@ -235,7 +235,10 @@ void MainWindow::LayOut() {
                      TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
                      TwipsToPixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    // The controls too: with WS_CLIPCHILDREN the window's own invalidation stops at them, and a
+    // moved control keeps the pixels it had unless its class redraws on a resize, which the
+    // static "X" does not: it would keep its old letter at its new place and size.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::PaintContent(HDC dc) const {

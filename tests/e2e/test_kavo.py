@@ -182,7 +182,7 @@ class RealWindow(KavoTestCase):
         kavo = Kavo(self.desktop)
         self.addCleanup(kavo.close)
         self.assert_laid_out(kavo.started, 144)
-        heights = {}  # of the text on "Свали", inside the button's edges
+        heights = {}  # of the text on "Свали", inside the button's edges, and of the white "X"
         # Minimized, it has no client area to lay out by: the size it is restored to changes, and
         # restored, it has that size and the new picture. (Wine reads no other process's placement,
         # so the restore shows it.) Wine's own DPI stays 144: a change while minimized is to that,
@@ -200,9 +200,12 @@ class RealWindow(KavoTestCase):
             x, y, w, h = (pixels(t, dpi) for t in CONTROLS[DOWNLOAD][2])
             ink = [row for row in range(y + 3, y + h - 3)
                    if any(sum(pixel(col, row)) < 200 for col in range(x + 3, x + w - 3))]
-            heights[dpi] = ink[-1] - ink[0] + 1
+            x, y, w, h = (pixels(t, dpi) for t in CONTROLS[CLOSE][2])
+            letter = [row for row in range(y, y + h) if any(min(pixel(col, row)) > 200 for col in range(x, x + w))]
+            heights[dpi] = (ink[-1] - ink[0] + 1, letter[-1] - letter[0] + 1)
         for dpi, height in heights.items():
-            self.assertAlmostEqual(height, heights[96] * dpi / 96, delta=1, msg=f"text at {dpi} DPI: {heights}")
+            for i in (0, 1):
+                self.assertAlmostEqual(height[i], heights[96][i] * dpi / 96, delta=1, msg=f"at {dpi} DPI: {heights}")
         before = int(kavo.info("private"))
         for _ in range(10):  # each change makes a new picture and fonts: the old ones must go
             for old, dpi in ((96, 192), (192, 96)):
