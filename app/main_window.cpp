@@ -316,9 +316,10 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
 void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
     // The window has one size at each DPI, and a maximise asked from outside (ShowWindow, a
     // shortcut set to "Maximised") is undone at once in WM_SIZE: meanwhile it keeps that size and
-    // its place. The maximized position is given as on the primary monitor, and the system moves
-    // it to the corresponding place on the window's own: the window's offset from its monitor's
-    // work area, added to the primary's default.
+    // its place. MINMAXINFO's position is the maximized window's, based on the primary monitor's
+    // position, and the window manager adjusts it for the difference between that monitor and the
+    // one the window maximizes on: so it is the window's offset from its own monitor's origin (not
+    // its work area), given whole rather than added to the default the system filled in.
     const SIZE size = SizeForDpi(dpi_);
     info.ptMaxSize = {size.cx, size.cy};
     RECT window{};
@@ -326,8 +327,8 @@ void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
     monitor.cbSize = sizeof(monitor);
     if (!IsIconic(hwnd_) && GetWindowRect(hwnd_, &window) &&
         GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        info.ptMaxPosition.x += window.left - monitor.rcWork.left;
-        info.ptMaxPosition.y += window.top - monitor.rcWork.top;
+        info.ptMaxPosition = {window.left - monitor.rcMonitor.left,
+                              window.top - monitor.rcMonitor.top};
     }
 }
 

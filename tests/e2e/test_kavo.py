@@ -179,9 +179,27 @@ class RealWindow(KavoTestCase):
                                                                                    "LogPixels"))
         self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
         set_dpi(144)
+        # A taskbar along the top too: a work area from y=100, which Wine takes from the window
+        # manager's property as its server starts. The display keeps it while a client holds it.
+        hold = subprocess.Popen(["xprop", "-root", "-spy", "_NET_WORKAREA"], env=self.desktop.env, text=True,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        def work_area(*args):
+            subprocess.run(["xprop", "-root", *args], env=self.desktop.env, timeout=20, check=True, **QUIET)
+        def release():
+            work_area("-remove", "_NET_WORKAREA")
+            work_area("-remove", "_NET_SUPPORTED")
+            hold.kill()
+            hold.communicate(timeout=10)
+        self.addCleanup(release)
+        hold.stdout.readline()  # its first report: connected
+        work_area("-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", "_NET_WORKAREA")
+        work_area("-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0, 100, 1024, 668")
         kavo = Kavo(self.desktop)
         self.addCleanup(kavo.close)
-        self.assert_laid_out(kavo.started, 144)
+        window = self.assert_laid_out(kavo.started, 144)
+        # Centred in the work area; its place maximized is its offset from the screen's corner.
+        self.assertEqual(window[:2], ((1024 - window[2]) // 2, 100 + (668 - window[3]) // 2))
+        self.assertEqual(self.desktop.driver("minmax")["maxpos"], "{0},{1}".format(*window))
         heights = {}  # of the text on "Свали", inside the button's edges, and of the white "X"
         # Minimized, it has no client area to lay out by: the size it is restored to changes, and
         # restored, it has that size and the new picture. (Wine reads no other process's placement,
