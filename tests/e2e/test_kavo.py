@@ -179,21 +179,16 @@ class RealWindow(KavoTestCase):
                                                                                    "LogPixels"))
         self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
         set_dpi(144)
-        # A taskbar along the top too: a work area from y=100, which Wine takes from the window
-        # manager's property as its server starts. The display keeps it while a client holds it.
-        hold = subprocess.Popen(["xprop", "-root", "-spy", "_NET_WORKAREA"], env=self.desktop.env, text=True,
+        # A taskbar along the top too: Wine takes the work area (from y=100) from the window manager's
+        # property as its server starts; the display keeps it while a client holds it.
+        hold = subprocess.Popen(["xprop", "-root", "-spy", "_NET_WORKAREA"], env=self.desktop.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        def work_area(*args):
-            subprocess.run(["xprop", "-root", *args], env=self.desktop.env, timeout=20, check=True, **QUIET)
-        def release():
-            work_area("-remove", "_NET_WORKAREA")
-            work_area("-remove", "_NET_SUPPORTED")
-            hold.kill()
-            hold.communicate(timeout=10)
-        self.addCleanup(release)
+        root = lambda *args: subprocess.run(["xprop", "-root", *args], env=self.desktop.env, timeout=20, check=True)
+        self.addCleanup(lambda: (root("-remove", "_NET_WORKAREA"), root("-remove", "_NET_SUPPORTED"), hold.kill(),
+                                 hold.communicate(timeout=10)))
         hold.stdout.readline()  # its first report: connected
-        work_area("-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", "_NET_WORKAREA")
-        work_area("-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0, 100, 1024, 668")
+        root("-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", "_NET_WORKAREA")
+        root("-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0, 100, 1024, 668")
         kavo = Kavo(self.desktop)
         self.addCleanup(kavo.close)
         window = self.assert_laid_out(kavo.started, 144)

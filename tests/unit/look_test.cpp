@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstddef>
+#include <algorithm>
 #include <tuple>
 
 #include "skin.h"
@@ -14,46 +14,25 @@ namespace {
 COLORREF WINAPI Grey(int index) { return static_cast<COLORREF>(index) * 0x010101; }
 auto Fields(const Look& l) { return std::tuple(l.picture, l.panel, l.edge, l.closeText); }
 
-// Contrast themes as Windows 10 and later keep them: the pairs a theme sets, each its own colour,
-// and for every index it no longer supports the button face. In the dark theme the highlight's
-// text is as dark as the face; in the light one, as light.
-struct Theme {
-    COLORREF face, text, highlight, highlightText, window, windowText;
-};
-constexpr Theme kThemes[] = {
-    {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0), RGB(0, 0, 0),
-     RGB(255, 255, 255)},
-    {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255), RGB(255, 255, 255),
-     RGB(0, 0, 0)},
-};
-
-template <std::size_t kTheme>
-COLORREF WINAPI ThemeColour(int index) {
-    const Theme& t = kThemes[kTheme];
-    switch (index) {
-        case COLOR_BTNTEXT:
-            return t.text;
-        case COLOR_HIGHLIGHT:
-            return t.highlight;
-        case COLOR_HIGHLIGHTTEXT:
-            return t.highlightText;
-        case COLOR_WINDOW:
-            return t.window;
-        case COLOR_WINDOWTEXT:
-            return t.windowText;
-        default:
-            return t.face;
-    }
+// Contrast themes as Windows 10 and later keep them, dark and light: the button face, its text,
+// the highlight and its text, each the theme's own; an index no theme sets gives the face. The
+// highlight's text is as dark as the face in one, as light in the other.
+constexpr COLORREF kThemes[2][4] = {
+    {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0)},
+    {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255)}};
+template <int kTheme>
+COLORREF WINAPI Theme(int index) {
+    const int at[] = {COLOR_3DFACE, COLOR_BTNTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT};
+    return kThemes[kTheme][(std::find(at, at + 4, index) - at) % 4];  // none: the face
 }
 
 TEST(Look, HighContrastDrawsTheEdgeAndTheXInTheThemesButtonTextOnItsFace) {
     EXPECT_EQ(Fields(LookFor(false, Grey)),  // the picture's panel, should the picture fail
               std::tuple(true, RGB(234, 231, 226), COLORREF{CLR_NONE}, Grey(COLOR_HIGHLIGHTTEXT)));
     for (const auto& [theme, colour] :
-         {std::pair{kThemes[0], &ThemeColour<0>}, std::pair{kThemes[1], &ThemeColour<1>}}) {
-        EXPECT_EQ(Fields(LookFor(true, colour)),
-                  std::tuple(false, theme.face, theme.text, theme.text))
-            << (theme.face == RGB(0, 0, 0) ? "dark" : "light");
+         {std::pair{kThemes[0], &Theme<0>}, {kThemes[1], &Theme<1>}}) {
+        EXPECT_EQ(Fields(LookFor(true, colour)), std::tuple(false, theme[0], theme[1], theme[1]))
+            << (colour == &Theme<0> ? "dark" : "light");
     }
     const Look real = LookFor(true, GetSysColor);  // Wine's own: text and panel tell apart
     EXPECT_NE(real.closeText, real.panel);
