@@ -55,7 +55,8 @@ class Executable(unittest.TestCase):
         manifest = data[24, 1]  # RT_MANIFEST
         self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), manifest)
         # Windows 10 and 11 alone: the DPI functions it imports came with Windows 10 1607
-        self.assertEqual(re.findall(rb'supportedOS Id="([^"]+)"', manifest), [b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"])
+        self.assertEqual(re.findall(rb'supportedOS Id="([^"]+)"', manifest),
+                         [b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"])
         self.assertLessEqual({i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT},
                              {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
                               "ole32.dll", "msvcrt.dll"})
