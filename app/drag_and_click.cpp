@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "drag_across_screens.h"
+
 namespace kavo {
 namespace {
 
@@ -36,6 +38,14 @@ LRESULT CALLBACK ClickOnReleaseProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, U
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+ScreenRect MonitorRect(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoW(monitor, &info);
+    const RECT& r = info.rcMonitor;
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 }  // namespace
 
 void StartFormDrag(HWND window) {
@@ -57,11 +67,26 @@ void PointerDrag::Start(HWND window, UINT msg, WPARAM wp) {
 
 void PointerDrag::Follow(HWND window) const {
     if (!releaseMessage_) return;
+    RECT r{};
+    GetWindowRect(window, &r);
+    Carry(r);
+    SetWindowPos(window, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PointerDrag::Carry(RECT& rect) const {
+    if (!releaseMessage_) return;
     // Where the pointer was when this move happened, in screen coordinates: the window has moved
     // since, so the message's own client coordinates would be off.
-    const DWORD at = GetMessagePos();
-    SetWindowPos(window, nullptr, GET_X_LPARAM(at) - grip_.x, GET_Y_LPARAM(at) - grip_.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const DWORD message = GetMessagePos();
+    const POINT pointer{GET_X_LPARAM(message), GET_Y_LPARAM(message)};
+    const RECT proposed{pointer.x - grip_.x, pointer.y - grip_.y,
+                        pointer.x - grip_.x + rect.right - rect.left,
+                        pointer.y - grip_.y + rect.bottom - rect.top};
+    const ScreenPoint at =
+        KeepOnPointersScreen({proposed.left, proposed.top, proposed.right, proposed.bottom},
+                             MonitorRect(MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST)),
+                             MonitorRect(MonitorFromRect(&proposed, MONITOR_DEFAULTTONEAREST)));
+    OffsetRect(&rect, at.x - rect.left, at.y - rect.top);
 }
 
 void PointerDrag::Release(UINT msg, WPARAM wp) const {

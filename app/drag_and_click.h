@@ -18,8 +18,13 @@ class PointerDrag {
     // On WM_RBUTTONDOWN, WM_MBUTTONDOWN or WM_XBUTTONDOWN (its msg and wParam). A press of another
     // button while one drags is ignored.
     void Start(HWND window, UINT msg, WPARAM wp);
-    // WM_MOUSEMOVE: keeps the pointer where it gripped the window.
+    // WM_MOUSEMOVE: keeps the pointer where it gripped the window, but for the screen under the
+    // pointer holding the larger part of it (KeepOnPointersScreen), so that between screens of
+    // different scaling the DPI changes once as the pointer crosses, not back and forth.
     void Follow(HWND window) const;
+    // The same for a window about to take rect's size (WM_DPICHANGED's): moves rect to where the
+    // pointer carries it. Outside a drag, leaves it as it is.
+    void Carry(RECT& rect) const;
     // WM_RBUTTONUP, WM_MBUTTONUP or WM_XBUTTONUP: the gripping button lets the window go.
     void Release(UINT msg, WPARAM wp) const;
     // WM_DPICHANGED: a drag that carries the window onto a screen of other scaling resizes it

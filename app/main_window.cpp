@@ -235,7 +235,10 @@ void MainWindow::LayOut() {
                      TwipsToPixels(c.top, dpi_), TwipsToPixels(c.width, dpi_),
                      TwipsToPixels(c.height, dpi_), SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    // The controls too: with WS_CLIPCHILDREN the window's own invalidation stops at them, and a
+    // moved control keeps the pixels it had unless its class redraws on a resize, which the
+    // static "X" does not: it would keep its old letter at its new place and size.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::PaintContent(HDC dc) const {
@@ -313,9 +316,10 @@ LRESULT MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
 void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
     // The window has one size at each DPI, and a maximise asked from outside (ShowWindow, a
     // shortcut set to "Maximised") is undone at once in WM_SIZE: meanwhile it keeps that size and
-    // its place. The maximized position is given as on the primary monitor, and the system moves
-    // it to the corresponding place on the window's own: the window's offset from its monitor's
-    // work area, added to the primary's default.
+    // its place. MINMAXINFO's position is the maximized window's, based on the primary monitor's
+    // position, and the window manager adjusts it for the difference between that monitor and the
+    // one the window maximizes on: so it is the window's offset from its own monitor's origin (not
+    // its work area), given whole rather than added to the default the system filled in.
     const SIZE size = SizeForDpi(dpi_);
     info.ptMaxSize = {size.cx, size.cy};
     RECT window{};
@@ -323,8 +327,8 @@ void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) const {
     monitor.cbSize = sizeof(monitor);
     if (!IsIconic(hwnd_) && GetWindowRect(hwnd_, &window) &&
         GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        info.ptMaxPosition.x += window.left - monitor.rcWork.left;
-        info.ptMaxPosition.y += window.top - monitor.rcWork.top;
+        info.ptMaxPosition = {window.left - monitor.rcMonitor.left,
+                              window.top - monitor.rcMonitor.top};
     }
 }
 
@@ -347,8 +351,9 @@ void MainWindow::OnSize(UINT kind) {
         SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
-    // Windows 11 has been seen to restore a window minimized on another screen with only
-    // WM_GETDPISCALEDSIZE and no WM_DPICHANGED: the DPI it comes back at is read here.
+    // A guard: the window's DPI is always the last one WM_DPICHANGED sent, so it should be dpi_
+    // here; should it not be, the window is laid out at the DPI it has rather than left with the
+    // size and fonts of another.
     const UINT dpi = GetDpiForWindow(hwnd_);
     if (dpi != 0 && dpi != dpi_) {
         RECT r{};
@@ -376,9 +381,11 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
         sizeOnRestore_ = true;
     } else {
         // One resize, to the rectangle the system suggests (it asked WM_GETDPISCALEDSIZE for its
-        // size).
-        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
-                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+        // size). During a pointer drag the pointer places it, lest the new size leave most of it
+        // on the screen it came from.
+        RECT r = suggested;
+        drag_.Carry(r);
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     LayOut();

@@ -52,7 +52,11 @@ class Executable(unittest.TestCase):
                        (struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i) for i in range(group[4])))
         self.assertEqual(icons, [(16, 16, 4, 4), (32, 16, 4, 4), (48, 0, 32, 32),
                                  (256, 0, 32, ("PNG", 256, 256, 8, 6))])
-        self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), data[24, 1])  # RT_MANIFEST
+        manifest = data[24, 1]  # RT_MANIFEST
+        self.assertIn(f'name="Kavo" version="{MAJOR}.{MINOR}.{PATCH}.{BUILD}"'.encode(), manifest)
+        # Windows 10 and 11 alone: the DPI functions it imports came with Windows 10 1607
+        self.assertEqual(re.findall(rb'supportedOS Id="([^"]+)"', manifest),
+                         [b"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"])
         self.assertLessEqual({i.dll.decode().lower() for i in pe.DIRECTORY_ENTRY_IMPORT},
                              {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
                               "ole32.dll", "msvcrt.dll"})
@@ -176,10 +180,23 @@ class RealWindow(KavoTestCase):
                                                                                    "LogPixels"))
         self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
         set_dpi(144)
+        # A taskbar along the top too: Wine takes the work area (from y=100) from the window manager's
+        # property as its server starts; the display keeps it while a client holds it.
+        hold = subprocess.Popen(["xprop", "-root", "-spy", "_NET_WORKAREA"], env=self.desktop.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        root = lambda *args: subprocess.run(["xprop", "-root", *args], env=self.desktop.env, timeout=20, check=True)
+        self.addCleanup(lambda: (root("-remove", "_NET_WORKAREA"), root("-remove", "_NET_SUPPORTED"), hold.kill(),
+                                 hold.communicate(timeout=10)))
+        hold.stdout.readline()  # its first report: connected
+        root("-f", "_NET_SUPPORTED", "32a", "-set", "_NET_SUPPORTED", "_NET_WORKAREA")
+        root("-f", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", "0, 100, 1024, 668")
         kavo = Kavo(self.desktop)
         self.addCleanup(kavo.close)
-        self.assert_laid_out(kavo.started, 144)
-        heights = {}  # of the text on "Свали", inside the button's edges
+        window = self.assert_laid_out(kavo.started, 144)
+        # Centred in the work area; its place maximized is its offset from the screen's corner.
+        self.assertEqual(window[:2], ((1024 - window[2]) // 2, 100 + (668 - window[3]) // 2))
+        self.assertEqual(self.desktop.driver("minmax")["maxpos"], "{0},{1}".format(*window))
+        heights = {}  # of the text on "Свали", inside the button's edges, and of the white "X"
         # Minimized, it has no client area to lay out by: the size it is restored to changes, and
         # restored, it has that size and the new picture. (Wine reads no other process's placement,
         # so the restore shows it.) Wine's own DPI stays 144: a change while minimized is to that,
@@ -197,16 +214,19 @@ class RealWindow(KavoTestCase):
             x, y, w, h = (pixels(t, dpi) for t in CONTROLS[DOWNLOAD][2])
             ink = [row for row in range(y + 3, y + h - 3)
                    if any(sum(pixel(col, row)) < 200 for col in range(x + 3, x + w - 3))]
-            heights[dpi] = ink[-1] - ink[0] + 1
+            x, y, w, h = (pixels(t, dpi) for t in CONTROLS[CLOSE][2])
+            letter = [row for row in range(y, y + h) if any(min(pixel(col, row)) > 200 for col in range(x, x + w))]
+            heights[dpi] = (ink[-1] - ink[0] + 1, letter[-1] - letter[0] + 1)
         for dpi, height in heights.items():
-            self.assertAlmostEqual(height, heights[96] * dpi / 96, delta=1, msg=f"text at {dpi} DPI: {heights}")
+            for i in (0, 1):
+                self.assertAlmostEqual(height[i], heights[96][i] * dpi / 96, delta=1, msg=f"at {dpi} DPI: {heights}")
         before = int(kavo.info("private"))
         for _ in range(10):  # each change makes a new picture and fonts: the old ones must go
             for old, dpi in ((96, 192), (192, 96)):
                 self.desktop.wine(DRIVER, "dpi", old, dpi)
         self.assertLess(int(kavo.info("private")) - before, 1 << 20)
-        # Restored from the taskbar with no WM_DPICHANGED, as Windows 11 has been seen to do after
-        # a move while minimized: laid out at the DPI its screen has (144 here), not the last one.
+        # Restored from the taskbar with no WM_DPICHANGED to Wine's own DPI: the restore's guard
+        # lays it out at the DPI the window has (144 here), not the last one delivered.
         self.desktop.driver("send", 0x112, 0xF020)
         self.assert_laid_out(self.desktop.driver("send", 0x112, 0xF120), 144)
 

@@ -8,7 +8,8 @@
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
-//   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO)
+//   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO) in
+//                        place of a default of the system's
 
 #include <windows.h>
 #include <oleacc.h>
@@ -177,6 +178,7 @@ int wmain(int argc, wchar_t** argv) {
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // what it made
     } else if (command == L"minmax") {  // the system carries this one between processes
         MINMAXINFO limits{};
+        limits.ptMaxPosition = {-8, -8};  // the system's for a window with a sizing frame
         SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
         std::printf("maxsize=%ld,%ld\nmaxpos=%ld,%ld\n", limits.ptMaxSize.x, limits.ptMaxSize.y,
                     limits.ptMaxPosition.x, limits.ptMaxPosition.y);

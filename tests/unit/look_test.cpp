@@ -14,22 +14,26 @@ namespace {
 COLORREF WINAPI Grey(int index) { return static_cast<COLORREF>(index) * 0x010101; }
 auto Fields(const Look& l) { return std::tuple(l.picture, l.panel, l.edge, l.closeText); }
 
-// A contrast theme on Windows 10 and later: the colours it sets, each its own, and one colour for
-// every index the system no longer supports.
-COLORREF WINAPI ContrastTheme(int index) {
-    constexpr int kKept[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_HOTLIGHT, COLOR_GRAYTEXT,
-                             COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_BTNTEXT,  COLOR_3DFACE};
-    return std::ranges::count(kKept, index) ? Grey(index) : Grey(COLOR_3DFACE);
+// Contrast themes as Windows 10 and later keep them, dark and light: the button face, its text,
+// the highlight and its text, each the theme's own; an index no theme sets gives the face. The
+// highlight's text is as dark as the face in one, as light in the other.
+constexpr COLORREF kThemes[2][4] = {
+    {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0)},
+    {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255)}};
+template <int kTheme>
+COLORREF WINAPI Theme(int index) {
+    const int at[] = {COLOR_3DFACE, COLOR_BTNTEXT, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT};
+    return kThemes[kTheme][(std::find(at, at + 4, index) - at) % 4];  // none: the face
 }
 
-TEST(Look, HighContrastDropsThePictureForTheThemesFaceAndText) {
+TEST(Look, HighContrastDrawsTheEdgeAndTheXInTheThemesButtonTextOnItsFace) {
     EXPECT_EQ(Fields(LookFor(false, Grey)),  // the picture's panel, should the picture fail
               std::tuple(true, RGB(234, 231, 226), COLORREF{CLR_NONE}, Grey(COLOR_HIGHLIGHTTEXT)));
-    const Look theme = LookFor(true, ContrastTheme);
-    EXPECT_FALSE(theme.picture);
-    EXPECT_EQ(theme.panel, Grey(COLOR_3DFACE));
-    EXPECT_EQ(theme.edge, Grey(COLOR_BTNTEXT));  // the face's own text: seen on it in any theme
-    EXPECT_NE(theme.closeText, theme.panel);
+    for (const auto& [theme, colour] :
+         {std::pair{kThemes[0], &Theme<0>}, {kThemes[1], &Theme<1>}}) {
+        EXPECT_EQ(Fields(LookFor(true, colour)), std::tuple(false, theme[0], theme[1], theme[1]))
+            << (colour == &Theme<0> ? "dark" : "light");
+    }
     const Look real = LookFor(true, GetSysColor);  // Wine's own: text and panel tell apart
     EXPECT_NE(real.closeText, real.panel);
     EXPECT_FALSE(HighContrastOn());  // Wine has none: the setting read, not its call's success
