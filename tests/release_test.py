@@ -50,12 +50,6 @@ def zipped(zip_path, name="kavo.exe"):
         return archive.read(name)
 
 
-def write_zip(path, info):  # a release zip whose BUILD-INFO.txt says what a test needs
-    with zipfile.ZipFile(path, "w") as archive:
-        archive.writestr("kavo.exe", b"MZ")
-        archive.writestr("BUILD-INFO.txt", "".join(f"{k}={v}\r\n" for k, v in info.items()))
-
-
 def built_in(zip_path):
     """The author (About box, version resource), home page and untracked header's host built in."""
     found = (text.decode("utf-16-le") for text in
@@ -71,15 +65,9 @@ def snapshot(folder):
             if (path := Path(parent, name))}
 
 
-def session_processes(session):
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            if Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[3] == str(session):
-                found.append(Path(f"/proc/{pid}/comm").read_text().strip())
-        except (OSError, IndexError):
-            pass
-    return found
+def session(pid):  # the names of the processes in pid's session
+    return subprocess.run(["ps", "-o", "comm=", "-s", str(pid)], stdout=subprocess.PIPE,
+                          text=True).stdout.split()
 
 
 def examples():
@@ -103,19 +91,20 @@ class ReleaseTest(unittest.TestCase):
                    if not name.startswith("KAVO_") and name != "SOURCE_DATE_EPOCH"}
         cls.env.update(TMPDIR=cls.scratch, KAVO_DIST=cls.dist)
         # src: the commit, 17.8.0.9; working: a clone, 17.9.0.0 not committed; elsewhere: a clone
-        # one commit on, with changes. Both with an untracked links/site_values.h of another host.
+        # at a commit on, 17.8.1.0. Each with an untracked links/site_values.h of another host.
         shutil.copytree(ROOT, cls.src, symlinks=True, ignore=lambda folder, names: (
             {"build", "dist", ".git"} & set(names) if folder == ROOT else ()))
         set_version(cls.src, "17.8.0.9")
+        header = re.sub("@KAVO_SITE_[A-Z_]+@", "shadow.invalid",
+                        Path(ROOT, "links", "site_values.h.in").read_text(encoding="utf-8"))
         git = ("git", "-c", "user.name=Kavo", "-c", "user.email=kavo@example.invalid")
         for args in ("init",), ("add", "-A"), ("commit", "-m", "c"), ("clone", ".", cls.working):
             run(*git, *args, cwd=cls.src, stderr=subprocess.DEVNULL)
         run("git", "clone", "-q", ".", "../elsewhere", cwd=cls.src)
-        run("sh", "-c", "echo >>LICENSE && git add LICENSE && git -c user.name=K -c user.email=k@"
-            "example.invalid commit -qm d && echo >>README.md", cwd=cls.src + "/../elsewhere")
+        set_version(cls.tmp + "elsewhere", "17.8.1.0")
+        run(*git, "commit", "-qam", "d", cwd=cls.tmp + "elsewhere")
+        write(cls.tmp + "elsewhere/links/site_values.h", header)
         set_version(cls.working, "17.9.0.0")
-        header = re.sub("@KAVO_SITE_[A-Z_]+@", "shadow.invalid",
-                        Path(ROOT, "links", "site_values.h.in").read_text(encoding="utf-8"))
         for src in cls.src, cls.working:
             write(os.path.join(src, "links", "site_values.h"), header)
         for password in "right", "wrong":
@@ -128,16 +117,16 @@ class ReleaseTest(unittest.TestCase):
             run("openssl", "pkcs12", "-export", "-in", key + ".crt", "-inkey", key + ".key",
                 "-passout", "pass:right", "-out", key + ".p12")
         # What the cases start from: an earlier version's zip, listed, and one this one replaces.
-        cls.before = os.path.join(tmp, "before")
-        write(os.path.join(cls.before, "kavo-1.0.0.0-win64.zip"), "old\n")
-        write(os.path.join(cls.before, COMMITTED), "earlier\n")
-        old = hashlib.sha256(b"old\n").hexdigest()
-        write(os.path.join(cls.before, "SHA256SUMS"), f"{old}  kavo-1.0.0.0-win64.zip\n")
-        info = {"commit": "f" * 40, "SOURCE_DATE_EPOCH": "1767225600",
-                **{name: "a.example" for name in release.VALUES}, **release.toolchain(),
-                "g++-mingw-w64-x86-64-posix": "0.1"}
-        write_zip(os.path.join(cls.before, "elsewhere.zip"), info)
-        write_zip(os.path.join(cls.before, "dirty.zip"), {**info, "uncommitted": "a source with"})
+        cls.before, old = os.path.join(tmp, "before"), hashlib.sha256(b"old\n").hexdigest()
+        for name, text in (("kavo-1.0.0.0-win64.zip", "old\n"), (COMMITTED, "earlier\n"),
+                           ("SHA256SUMS", f"{old}  kavo-1.0.0.0-win64.zip\n")):
+            write(os.path.join(cls.before, name), text)
+        info = {"commit": "f" * 40, **release.toolchain(), "g++-mingw-w64-x86-64-posix": "0.1"}
+        for name, more in ("elsewhere", ""), ("dirty", "uncommitted=a source with\n"):
+            with zipfile.ZipFile(os.path.join(cls.before, f"{name}.zip"), "w") as archive:
+                archive.writestr("kavo.exe", b"MZ")
+                archive.writestr("BUILD-INFO.txt", "".join(f"{k}={v}\n" for k, v in info.items())
+                                 + more + "".join(f"{k}=a.example\n" for k in release.VALUES))
         with concurrent.futures.ThreadPoolExecutor(4) as pool:  # the cases beside the releases
             cases = [pool.submit(cls.case, *row) for row in cls.REFUSALS]
             hung_up = pool.submit(cls.hang_up)
@@ -161,7 +150,7 @@ class ReleaseTest(unittest.TestCase):
         cls.wait_for(lambda: "waiting" in Path(second.out).read_text(), second, "the 2nd waiting")
         first.wait()
         # Checked alone from a clone at another commit, while the second builds.
-        cls.check = cls.release(cls.src + "/../elsewhere", "check", f"dist/{COMMITTED}", cwd=cls.tmp)
+        cls.check = cls.release(cls.tmp + "elsewhere", "check", f"dist/{COMMITTED}", cwd=cls.tmp)
         second.wait()
         cls.first, cls.second = ((p.returncode, Path(p.out).read_text()) for p in (first, second))
 
@@ -209,11 +198,12 @@ class ReleaseTest(unittest.TestCase):
         process = cls.release(cls.src, cwd=case, wait=False, TMPDIR=case, KAVO_DIST="new/dist",
                               KAVO_ALLOW_PLACEHOLDERS="1")
         cls.wait_for(lambda: glob.glob(f"{case}/kavo-release.*/build/Makefile") and "cc1plus" in
-                     session_processes(process.pid), process, "a compiler at work")
+                     session(process.pid), process, "a compiler at work")
         process.send_signal(signal.SIGHUP)
         process.wait()
-        deadline = time.monotonic() + 10
-        while (left := session_processes(process.pid)) and time.monotonic() < deadline:
+        for _ in range(100):  # what it killed may take a moment to go
+            if not (left := session(process.pid)):
+                return left, os.listdir(case)
             time.sleep(0.1)
         return left, os.listdir(case)
 
@@ -352,14 +342,12 @@ class ReleaseTest(unittest.TestCase):
 
 
 class MoveIntoPlace(unittest.TestCase):  # the last step: all of it, or none
-    def test_failed_moves_are_undone(self):
+    def test_a_failure_at_any_step_leaves_the_folder_as_it_was(self):
         with tempfile.TemporaryDirectory() as folder:
-            for name in "stage/zip", "stage/sums", "dist/zip", "dist/old/x", "dist/sums":
+            for name in "stage/zip", "stage/sums", "stage/m/v/x", "dist/zip", "dist/old/x", "dist/sums":
                 write(f"{folder}/{name}", name)
-            write(f"{folder}/stage/m/v/x", "new")
-            moves = [(f"{folder}/stage/{new}" if new else None, f"{folder}/dist/{target}")
-                     for new, target in (("zip", "zip"), ("m/v", "m/v"), (None, "old"),
-                                         ("sums", "sums"))]
+            moves = [(new and f"{folder}/stage/{new}", f"{folder}/dist/{target}") for new, target
+                     in (("zip", "zip"), ("m/v", "m/v"), (None, "old"), ("sums", "sums"))]
             before, steps = snapshot(f"{folder}/dist"), []
 
             def failing(real):
@@ -369,18 +357,18 @@ class MoveIntoPlace(unittest.TestCase):  # the last step: all of it, or none
                         raise PermissionError(13, "Permission denied", args[0])
                     return real(*args)
                 return step
-            for fail in range(1, 9):  # the 7 renames and folders made; then none fails
+            for fail in range(1, 9):  # each of the 7 renames and folders made; then none
                 steps.clear()
                 with self.subTest(fail=fail), mock.patch("os.rename", failing(os.rename)), \
                         mock.patch("os.mkdir", failing(os.mkdir)):
-                    if fail < 8:
-                        with self.assertRaisesRegex(release.Refusal, "Permission denied.*as it"):
-                            release.move_into_place(f"{folder}/stage", moves)
-                        self.assertEqual(snapshot(f"{folder}/dist"), before)
-                    else:
+                    if fail == 8:
                         release.move_into_place(f"{folder}/stage", moves)
+                        continue
+                    with self.assertRaisesRegex(release.Refusal, "Permission denied: .*as it was$"):
+                        release.move_into_place(f"{folder}/stage", moves)
+                    self.assertEqual(snapshot(f"{folder}/dist"), before)
             self.assertEqual(sorted(os.listdir(f"{folder}/dist")), ["m", "sums", "zip"])
-            self.assertEqual(Path(folder, "dist/m/v/x").read_text(), "new")
+            self.assertEqual(Path(folder, "dist/m/v/x").read_text(), "stage/m/v/x")
 
 
 class RebuildDifference(unittest.TestCase):  # signing may change the checksum and pad the end
