@@ -346,8 +346,8 @@ def bad_values(defines):
     given = dict(re.match(r"-D(\w+)(?::\w+)?=(.*)", define, re.DOTALL).groups()
                  for define in defines)
     return [f"{name} must be {'an http(s) address whose host is a' if 'PAGE' in name else 'a'} DNS "
-            "name (dot-separated labels of 1 to 63 letters, digits and hyphens, none starting or "
-            f'ending with one, 253 characters at most), not "{value}"'
+            "name (two or more dot-separated labels of 1 to 63 letters, digits and hyphens, none "
+            f'starting or ending with one, 253 characters at most), not "{value}"'
             for name, value in given.items() if name != "KAVO_AUTHOR_NAME" and not host(name, value)]
 
 
@@ -405,7 +405,7 @@ def toolchain():
         listed = run(["dpkg-query", "-W", "-f=${Package}=${Version}\n", *TOOLCHAIN[:-1]],
                      check=False, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
         versions.update(line.split("=", 1) for line in listed.splitlines() if line[-1:] != "=")
-        versions["cmake"] = output_of("cmake", "--version").split("\n")[0].split()[-1]
+    versions["cmake"] = output_of("cmake", "--version").split("\n")[0].split()[-1]
     return versions
 
 

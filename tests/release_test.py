@@ -29,7 +29,7 @@ import release  # noqa: E402 pylint: disable=wrong-import-position
 
 URL, PACKAGE = "https://downloads.example/kavo/", "Kavo.Test"
 COMMITTED, WORKING = "kavo-17.8.0.9-win64.zip", "kavo-17.9.0.0-win64.zip"
-DNS = "must be a DNS name (dot-separated"
+DNS = "must be a DNS name (two or more dot-separated"
 
 
 def run(*args, **options):
@@ -302,7 +302,7 @@ class ReleaseTest(unittest.TestCase):
                                            KAVO_REPLACE_RELEASE="1"), []),
         ("SOURCE_DATE_EPOCH must be seconds since 1970", {"SOURCE_DATE_EPOCH": "1e9"}, []),
         *((f"KAVO_SITE_ONE_DOMAIN {DNS}", {}, example) for example in examples()),  # pasted
-        (f'{DNS} labels of 1 to 63 letters, digits and hyphens, none starting or ending with one, '
+        (f"{DNS} labels of 1 to 63 letters, digits and hyphens, none starting or ending with one, "
          '253 characters at most), not "a..b"', {}, ["-DKAVO_SITE_ONE_DOMAIN=a..b"]),
         (f'KAVO_SITE_TWO_MEDIA_HOST {DNS}', {}, ["-DKAVO_SITE_TWO_MEDIA_HOST=-a.b"]),
         (f'not "{"x" * 64}.b"', {}, [f"-DKAVO_SITE_TWO_DOMAIN={'x' * 64}.b"]),
