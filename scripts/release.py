@@ -342,13 +342,15 @@ def host(name, value):
 
 
 def bad_values(defines):
-    """The -D values that are not what they must be, said one to a line."""
+    """What is wrong with the -D values given, said one to a line, or nothing."""
     given = dict(re.match(r"-D(\w+)(?::\w+)?=(.*)", define, re.DOTALL).groups()
                  for define in defines)
-    return [f"{name} must be {'an http(s) address whose host is a' if 'PAGE' in name else 'a'} DNS "
-            "name (two or more dot-separated labels of 1 to 63 letters, digits and hyphens, none "
-            f'starting or ending with one, 253 characters at most), not "{value}"'
-            for name, value in given.items() if name != "KAVO_AUTHOR_NAME" and not host(name, value)]
+    bad = [f"{name} must be {'an http(s) address whose host is a' if 'PAGE' in name else 'a'} DNS "
+           f'name, not "{value}"' for name, value in given.items()
+           if name != "KAVO_AUTHOR_NAME" and not host(name, value)]
+    return bad and bad + ["(a DNS name: two or more dot-separated labels of 1 to 63 letters, "
+                          "digits and hyphens, none starting or ending with one, 253 characters "
+                          "at most)"]
 
 
 def placeholders(values):
@@ -648,7 +650,9 @@ def release_contents(path):
     try:
         with zipfile.ZipFile(path) as archive:
             exe, info = archive.read("kavo.exe"), archive.read("BUILD-INFO.txt")
-    except (OSError, KeyError, zipfile.BadZipFile) as error:
+    except KeyError as error:  # a release from before BUILD-INFO.txt, or not a release
+        raise Refusal(f"{path}: {error.args[0]}: it names no commit and values to build") from None
+    except (OSError, zipfile.BadZipFile) as error:
         raise Refusal(f"{path}: {error}") from None
     lines = info.decode("utf-8", "replace").splitlines()
     return exe, dict(line.split("=", 1) for line in lines if re.match(r"[\w+.-]+=", line))
