@@ -23,6 +23,7 @@ import filecmp
 import fnmatch
 import hashlib
 import os
+import pathlib
 import re
 import shutil
 import signal
@@ -491,7 +492,7 @@ def tree(folder):
     """Every path under folder: a file's bytes, a link's target, None for anything else."""
     return {os.path.relpath(path, folder): (
         ("link", os.readlink(path)) if os.path.islink(path) else
-        open(path, "rb").read() if os.path.isfile(path) else None)
+        pathlib.Path(path).read_bytes() if os.path.isfile(path) else None)
         for parent, folders, files in os.walk(folder) for entry in folders + files
         if (path := os.path.join(parent, entry))}
 
