@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and prints Kavo's benchmark table (figures, not pass or fail).
 set -euo pipefail
-[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (README.md says what it reads instead)" >&2; exit 2; }
+[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (docs/design.md says what it reads instead)" >&2; exit 2; }
 # Another build to measure, and the prefix, named from the caller's folder (the prefix as given:
 # wine-run must see a symlink for what it is).
 [ -z "${KAVO_BENCH_EXE:-}" ] || export KAVO_BENCH_EXE=$(realpath "$KAVO_BENCH_EXE")

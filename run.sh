@@ -2,7 +2,7 @@
 # Sets up what is missing, builds kavo.exe and starts it under Wine. With no display it runs on
 # a private Xvfb instead, saves a screenshot of the window and ends.
 set -euo pipefail
-[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (README.md says what it reads instead)" >&2; exit 2; }
+[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (docs/design.md says what it reads instead)" >&2; exit 2; }
 # Kavo's own prefix, never the caller's WINEPREFIX (scripts/wine-run says why). Paths given are
 # read from the caller's folder.
 absolute() { [[ $1 == /* ]] && echo "$1" || echo "$PWD/$1"; }

@@ -3,7 +3,7 @@
 # UBSan, then kavo.exe, the same unit tests and the end-to-end tests under Wine and Xvfb. Each
 # folder's tests run under its build lock (scripts/build): they use its files and Wine prefix.
 set -euo pipefail
-[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (README.md says what it reads instead)" >&2; exit 2; }
+[ $# -eq 0 ] || { echo "usage: $0 takes no arguments (docs/design.md says what it reads instead)" >&2; exit 2; }
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 echo "== native: unit tests under sanitizers"

@@ -2,7 +2,7 @@
 the same command. Start-up and memory: Kavo against three programs started in turn with it under
 Wine: a bare popup, a program with Kavo's manifest and controls, and that program also decoding
 and drawing Kavo's picture. Size against the bare program; the address functions against one
-memcmp and one append."""
+memcmp and one append, with no target. Each target is said kept or missed."""
 
 import json
 import os
@@ -54,32 +54,39 @@ def links_runs():
             if b.get("aggregate_name") == "median"}
 
 
+def target(text, kept):
+    return f"{text} {'kept' if kept else 'MISSED'}"
+
+
 def main():
     runs = start_up_runs()
     stat = {k: [(min(r[i] for r in v), statistics.median(r[i] for r in v)) for i in range(2)]
             for k, v in runs.items()}
     rows = []
     for i, figure in enumerate(("start-up to first paint, ms", "private bytes, KiB")):
-        for base, target in (("bare", ""), ("controls", ""), ("picture", "1.05")):
+        for base in ("bare", "controls", "picture"):
             for j, which in enumerate(("min", "median")):
-                rows.append((f"{figure} ({which}) vs {base}", stat["kavo"][i][j], stat[base][i][j],
-                             target if which == "median" else ""))
-    rows.append(("executable size, KiB", PROGRAMS["kavo"].stat().st_size / 1024,
-                 PROGRAMS["bare"].stat().st_size / 1024, "<= 128 KiB"))
+                kavo, baseline = stat["kavo"][i][j], stat[base][i][j]
+                rows.append((f"{figure} ({which}) vs {base}", kavo, baseline,
+                             target("<= 1.05", kavo / baseline <= 1.05)
+                             if (base, which) == ("picture", "median") else ""))
+    size = PROGRAMS["kavo"].stat().st_size / 1024
+    rows.append(("executable size, KiB", size, PROGRAMS["bare"].stat().st_size / 1024,
+                 target("<= 128 KiB", size <= 128)))
     links = links_runs()
-    for case in ("accepted", "rejected"):
+    for case in ("accepted", "rejected"):  # no target: one string built against a reused buffer
         rows.append((f"address functions, {case}, ns/call", links[f"AddressFunctions/{case}"],
-                     links[f"Baseline/{case}"], "3"))
+                     links[f"Baseline/{case}"], ""))
     cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
                 if line.startswith("model name")), platform.machine())
     wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
     print(f"Machine: {cpu}, {os.cpu_count()} cores, {platform.platform()}; {RUNS} runs of each "
           f"program in turn under {wine}")
     print()
-    print(f"| {'figure':48} | {'Kavo':>8} | {'baseline':>8} | {'ratio':>6} | {'target':>10} |")
-    print(f"|{'-' * 50}|{'-' * 10}|{'-' * 10}|{'-' * 8}|{'-' * 12}|")
-    for name, kavo, base, target in rows:
-        print(f"| {name:48} | {kavo:8.1f} | {base:8.1f} | {kavo / base:6.2f} | {target:>10} |")
+    print(f"| {'figure':48} | {'Kavo':>8} | {'baseline':>8} | {'ratio':>6} | {'target':>17} |")
+    print(f"|{'-' * 50}|{'-' * 10}|{'-' * 10}|{'-' * 8}|{'-' * 19}|")
+    for name, kavo, base, goal in rows:
+        print(f"| {name:48} | {kavo:8.1f} | {base:8.1f} | {kavo / base:6.2f} | {goal:>17} |")
 
 
 if __name__ == "__main__":

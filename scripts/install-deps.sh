@@ -4,9 +4,11 @@ set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
           python3 python3-pefile python3-debian python3-yaml xclip zip unzip osslsigncode openssl clang-format libbenchmark-dev clang libclang-rt-14-dev clang-tidy)
+# One query for all: every release, check and test run starts here.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || :)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  grep -qxF "$p install ok installed" <<<"$installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -2,19 +2,20 @@
 """Builds Kavo's release, or checks a release against a rebuild.
 
     scripts/release.py [-DKAVO_VARIABLE=VALUE ...]
-    scripts/release.py check RELEASE [-DKAVO_VARIABLE=VALUE ...]
+    scripts/release.py check kavo-VERSION-win64.zip
 
 The release writes kavo-VERSION-win64.zip (kavo.exe, the read-me, the licence, the notices of the
-libraries linked in) and SHA256SUMS, which lists every release zip there, into dist/ or the folder
-KAVO_DIST names; with KAVO_RELEASE_URL and KAVO_PACKAGE_ID, winget's and Scoop's manifests too, in
-manifests/, with the .kavo-release record of what it wrote there. The -D values go to CMake: the
-real site and author values. It builds exactly the commit checked out (`git archive` of it) in a
-new folder of its own; KAVO_ALLOW_DIRTY=1 builds the working tree's files instead, those git ignores
-aside, and lists what is not committed. One release at a time writes into an output folder, and
-only at the end, in renames, SHA256SUMS last: whatever stops a run leaves the folder as it was.
+libraries linked in, BUILD-INFO.txt: the commit, values and toolchain that built it) and SHA256SUMS,
+which lists every release zip there, into dist/ or the folder KAVO_DIST names; with
+KAVO_RELEASE_URL and KAVO_PACKAGE_ID, winget's and Scoop's manifests too, in manifests/VERSION/.
+The -D values go to CMake: the real site and author values. It builds exactly the commit checked
+out (`git archive` of it) in a new folder of its own; KAVO_ALLOW_DIRTY=1 builds the working tree's
+files instead, those git ignores aside, and lists what is not committed. One release at a time
+writes into an output folder, and only at the end, in renames, SHA256SUMS last: whatever stops a
+run leaves the folder as it was.
 
-"check" rebuilds kavo.exe from the same sources, with the -D values the release was built with, and
-compares it with RELEASE (the zip or its kavo.exe) less its signature. README.md says more.
+"check" rebuilds kavo.exe from the commit and values the zip's BUILD-INFO.txt names, wherever the
+checkout stands, and compares it with the zip's less its signature. docs/releasing.md says more.
 """
 import contextlib
 import fcntl
@@ -22,10 +23,12 @@ import filecmp
 import fnmatch
 import hashlib
 import os
+import pathlib
 import re
 import shutil
 import signal
 import stat
+import struct
 import subprocess
 import sys
 import tarfile
@@ -35,22 +38,24 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
 USAGE = """usage: {0} [-DKAVO_VARIABLE=VALUE ...]
-       {0} check RELEASE [-DKAVO_VARIABLE=VALUE ...]
-RELEASE: the release zip or its kavo.exe; then the -D values the release was built with.
+       {0} check kavo-VERSION-win64.zip
 Only the site and author values are taken (KAVO_SITE_ONE_DOMAIN, KAVO_SITE_TWO_DOMAIN,
 KAVO_SITE_ONE_MEDIA_HOST, KAVO_SITE_TWO_MEDIA_HOST, KAVO_AUTHOR_NAME, KAVO_AUTHOR_HOME_PAGE): how
-a release is built is the release's own."""
+a release is built is the release's own. "check" reads them, and the commit, from the zip."""
 
 VALUES = ("KAVO_SITE_ONE_DOMAIN", "KAVO_SITE_TWO_DOMAIN", "KAVO_SITE_ONE_MEDIA_HOST",
           "KAVO_SITE_TWO_MEDIA_HOST", "KAVO_AUTHOR_NAME", "KAVO_AUTHOR_HOME_PAGE")
-# The host of an address (or the value itself), and the reserved name the defaults use.
-HOST = re.compile(r"https?://(?:[^/?#]*@)?([^/?#:]*)")
+# The host of an address, and the reserved name the defaults use.
+HOME_PAGE = re.compile(r"https?://(?:[^/?#\s]*@)?([^/?#:\s]*)(?::[0-9]*)?(?:[/?#]\S*)?")
+LABEL = re.compile(r"(?!-)[A-Za-z0-9-]{1,63}(?<!-)")
 PLACEHOLDER = re.compile(r"(^|\.)example\.?$")
 # The zip's files in the zip's order, with the modes it stores (not the umask's).
 ZIP_FILES = {"kavo.exe": 0o755, "README.txt": 0o644, "LICENSE.txt": 0o644,
-             "THIRD-PARTY-NOTICES.txt": 0o644}
+             "THIRD-PARTY-NOTICES.txt": 0o644, "BUILD-INFO.txt": 0o644}
 ZIP_NAMES = "kavo-*-win64.zip"
-RECORD = ".kavo-release"
+# What builds kavo.exe and what is linked into it: Debian's packages, and CMake.
+TOOLCHAIN = ("g++-mingw-w64-x86-64-posix", "gcc-mingw-w64-x86-64-posix",
+             "binutils-mingw-w64-x86-64", "mingw-w64-x86-64-dev", "cmake")
 EARLIEST, LATEST = 315532800, 4354819199  # the times a zip entry can hold: 1980 to 2107
 NO_COMMIT_EPOCH = 1767225600
 
@@ -163,14 +168,14 @@ def git_files(command, *args):
 
 def take_sources(folder):
     """Puts the sources to build into folder (or, outside a git checkout, names ROOT itself).
-    Returns (the source folder, the commit or None, what the release is built from)."""
+    Returns (the source folder, the commit or None, what else went in, or "")."""
     allowed = os.environ.get("KAVO_ALLOW_DIRTY") == "1"
     commit = checked_out_commit()
     if commit is None:
         if not allowed:
             raise Refusal("the source is not a git checkout, so it names no commit: build from "
                           "one, or set KAVO_ALLOW_DIRTY=1 to build it anyway")
-        return ROOT, None, "a source that is not a git checkout (KAVO_ALLOW_DIRTY=1)"
+        return ROOT, None, "a source that is not a git checkout"
     changed = git_files("diff", "--name-only", "HEAD", "--")
     untracked = git_files("ls-files", "--others", "--exclude-standard")
     if changed and not allowed:
@@ -180,12 +185,20 @@ def take_sources(folder):
         copy_working_tree(folder)
         parts = [f"uncommitted changes to tracked files ({' '.join(changed)})"] if changed else []
         parts += [f"untracked files ({' '.join(untracked)})"] if untracked else []
-        return folder, commit, f"a source with {' and '.join(parts)} (KAVO_ALLOW_DIRTY=1)"
+        return folder, commit, f"a source with {' and '.join(parts)}"
     extract_commit(commit, folder)
-    return folder, commit, f"commit {commit[:12]}"
+    return folder, commit, ""
+
+
+def described(commit, dirty):
+    return f"{dirty} (KAVO_ALLOW_DIRTY=1)" if dirty else f"commit {commit[:12]}"
 
 
 def extract_commit(commit, folder):
+    if run(["git", "-C", ROOT, "cat-file", "-e", f"{commit}^{{commit}}"], check=False,
+           stderr=subprocess.DEVNULL).returncode:
+        raise Refusal(f"the repository in {ROOT} does not have commit {commit}, which the release "
+                      "was built from: fetch it (git fetch), or check in a clone that has it")
     archive = folder + ".tar"
     run(["git", "-C", ROOT, "archive", "--format=tar", "-o", archive, commit])
     with tarfile.open(archive) as tar:
@@ -291,51 +304,6 @@ def listed_sums(dist):
     return {fields[1]: fields[0] for fields in lines if len(fields) >= 2}
 
 
-def check_manifests_folder(dist):
-    """manifests/ is replaced whole, so it may hold only what a release wrote there, never a folder
-    of that name someone keeps in the output folder."""
-    folder = os.path.join(dist, "manifests")
-    if os.path.lexists(folder) and (os.path.islink(folder) or not os.path.isdir(folder)
-                                    or not written_by_a_release(folder)):
-        raise Refusal(f"{folder} holds files no release wrote (or has no {RECORD} record, as "
-                      "before releases kept one): move it away, or set KAVO_DIST to another folder")
-
-
-def written_by_a_release(folder):
-    """Whether folder holds exactly the files its record lists (and their folders), each with the
-    bytes it was written with."""
-    listed = {}
-    try:
-        with open(os.path.join(folder, RECORD), encoding="utf-8") as f:
-            for line in f.read().splitlines():
-                if not (match := re.fullmatch(r"([0-9a-f]{64})  (.+)", line)):
-                    return False
-                listed[match.group(2)] = match.group(1)
-    except (OSError, UnicodeDecodeError):
-        return False
-    expected = {("f", RECORD)} | {("f", path) for path in listed}
-    expected |= {("d", parent) for path in listed for parent in parents(path)}
-    return entries(folder) == expected and all(
-        sha256(os.path.join(folder, path)) == digest for path, digest in listed.items())
-
-
-def parents(path):
-    while path := os.path.dirname(path):
-        yield path
-
-
-def entries(folder):
-    """(kind, path) of everything under folder: d a folder, f a file, l a symlink, ? the rest."""
-    found = set()
-    for parent, folders, files in os.walk(folder):
-        for name in folders + files:
-            path = os.path.join(parent, name)
-            kind = ("l" if os.path.islink(path) else "d" if os.path.isdir(path)
-                    else "f" if os.path.isfile(path) else "?")
-            found.add((kind, os.path.relpath(path, folder)))
-    return found
-
-
 # The build, in a folder of its own: a value not given is the default, never one left from an
 # earlier build (CMake does not see every file a changed value rewrites).
 
@@ -365,12 +333,31 @@ def cached_values(build):
     return {name: values[name] for name in VALUES}
 
 
+def host(name, value):
+    """The host a value names, or None when it is not a DNS name (or an address with one)."""
+    if name == "KAVO_AUTHOR_HOME_PAGE":
+        value = match.group(1) if (match := HOME_PAGE.fullmatch(value)) else ""
+    labels = value.split(".")
+    return value if len(value) <= 253 and len(labels) > 1 and all(
+        LABEL.fullmatch(label) for label in labels) else None
+
+
+def bad_values(defines):
+    """What is wrong with the -D values given, said one to a line, or nothing."""
+    given = dict(re.match(r"-D(\w+)(?::\w+)?=(.*)", define, re.DOTALL).groups()
+                 for define in defines)
+    bad = [f"{name} must be {'an http(s) address whose host is a' if 'PAGE' in name else 'a'} DNS "
+           f'name, not "{value}"' for name, value in given.items()
+           if name != "KAVO_AUTHOR_NAME" and not host(name, value)]
+    return bad and bad + ["(a DNS name: two or more dot-separated labels of 1 to 63 letters, "
+                          "digits and hyphens, none starting or ending with one, 253 characters "
+                          "at most)"]
+
+
 def placeholders(values):
     """The values that still name a .example host, as the defaults do: no one can reach them."""
-    def host(value):
-        return match.group(1) if (match := HOST.match(value)) else value
-    return [name for name, value in values.items()
-            if name != "KAVO_AUTHOR_NAME" and PLACEHOLDER.search(host(value).lower())]
+    return [name for name, value in values.items() if name != "KAVO_AUTHOR_NAME"
+            and PLACEHOLDER.search((host(name, value) or "").lower())]
 
 
 def build_kavo(build, quiet=False):
@@ -414,7 +401,28 @@ def readme(source, version):
     return "\n".join(lines)
 
 
-def make_zip(stage, name, source, build, version, signing, epoch):
+def toolchain():
+    """The version of each part of the toolchain here, by name."""
+    versions = dict.fromkeys(TOOLCHAIN, "not installed")
+    with contextlib.suppress(OSError):
+        listed = run(["dpkg-query", "-W", "-f=${Package}=${Version}\n", *TOOLCHAIN[:-1]],
+                     check=False, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+        versions.update(line.split("=", 1) for line in listed.splitlines() if line[-1:] != "=")
+    versions["cmake"] = output_of("cmake", "--version").split("\n")[0].split()[-1]
+    return versions
+
+
+def build_info(version, commit, dirty, epoch, values):
+    """BUILD-INFO.txt: what built kavo.exe, read back by check."""
+    return "".join(f"{line}\n" for line in (
+        f"Kavo {version}, built by scripts/release.py from the commit below with these values and",
+        "tools. To check kavo.exe against a rebuild: scripts/release.py check THIS-ZIP", "",
+        f"commit={commit or 'none'}", *([f"uncommitted={dirty}"] if dirty else []),
+        f"SOURCE_DATE_EPOCH={epoch}", *(f"{name}={value}" for name, value in values.items()),
+        *(f"{name}={value}" for name, value in toolchain().items())))
+
+
+def make_zip(stage, name, source, build, version, signing, epoch, info):
     files = os.path.join(stage, "files")
     os.mkdir(files)
     exe = os.path.join(build, "app", "kavo.exe")
@@ -428,6 +436,7 @@ def make_zip(stage, name, source, build, version, signing, epoch):
     import third_party_notices  # python3-debian: there once install-deps.sh has run
     third_party_notices.main(os.path.join(build, "app", "kavo.map"),
                              os.path.join(files, "THIRD-PARTY-NOTICES.txt"))
+    write_crlf(os.path.join(files, "BUILD-INFO.txt"), info)
     write_zip(files, os.path.join(stage, name), epoch)
 
 
@@ -443,14 +452,20 @@ def write_zip(folder, path, epoch):
                 archive.writestr(entry, f.read(), compresslevel=9)
 
 
-def earlier_zip(zip_path, earlier):
+def earlier_zip(zip_path, earlier, info):
     """Whether a zip of the same name is there with other bytes; stops unless it is to be replaced.
-    The same bytes (the same commit and values) are the same release."""
+    The same bytes (the same commit and values) are the same release. Before the build (no
+    zip_path), one whose BUILD-INFO.txt is not this one's, or that has none, has other bytes."""
     if not os.path.lexists(earlier):
         return False
-    with contextlib.suppress(OSError):
-        if filecmp.cmp(zip_path, earlier, shallow=False):
-            return False
+    with contextlib.suppress(OSError, KeyError, zipfile.BadZipFile):
+        if zip_path:
+            if filecmp.cmp(zip_path, earlier, shallow=False):
+                return False
+        else:
+            with zipfile.ZipFile(earlier) as archive:
+                if archive.read("BUILD-INFO.txt") == info.replace("\n", "\r\n").encode():
+                    return False
     if os.environ.get("KAVO_REPLACE_RELEASE") != "1":
         raise Refusal(f"{earlier} is there already, with other bytes: move it away, or set "
                       "KAVO_REPLACE_RELEASE=1 to replace it")
@@ -466,22 +481,56 @@ def write_checksums(stage, name, sums):
     return checksums
 
 
-def write_manifests(stage, name, version, publishing, values):
-    """winget's and Scoop's manifests, and the record of what they are."""
+def write_manifests(folder, zip_path, version, publishing, values):
     import package_manifests
-    folder = os.path.join(stage, "manifests")
     url, package = publishing
-    package_manifests.write(os.path.join(stage, name), version, url, package,
-                            values["KAVO_AUTHOR_NAME"], values["KAVO_AUTHOR_HOME_PAGE"], folder)
-    files = sorted(path for kind, path in entries(folder) if kind == "f")
-    with open(os.path.join(folder, RECORD), "w", encoding="utf-8", newline="\n") as f:
-        f.writelines(f"{sha256(os.path.join(folder, path))}  {path}\n" for path in files)
+    package_manifests.write(zip_path, version, url, package, values["KAVO_AUTHOR_NAME"],
+                            values["KAVO_AUTHOR_HOME_PAGE"], folder)
+
+
+def tree(folder):
+    """Every path under folder: a file's bytes, a link's target, None for anything else."""
+    return {os.path.relpath(path, folder): (
+        ("link", os.readlink(path)) if os.path.islink(path) else
+        pathlib.Path(path).read_bytes() if os.path.isfile(path) else None)
+        for parent, folders, files in os.walk(folder) for entry in folders + files
+        if (path := os.path.join(parent, entry))}
+
+
+def manifests_move(new, earlier, replacing):
+    """The move of this version's manifests, if any: the earlier ones stay while they are the new
+    ones or, none written, while the zip they name stays; otherwise they go as the zip would."""
+    if not os.path.lexists(earlier):
+        return [(new, earlier)] if new else []
+    if not replacing and (not new or tree(new) == tree(earlier)):
+        return []
+    if not replacing and os.environ.get("KAVO_REPLACE_RELEASE") != "1":
+        raise Refusal(f"{earlier} is there already, with other files: move it away, or set "
+                      "KAVO_REPLACE_RELEASE=1 to replace it")
+    return [(new, earlier)]
+
+
+class NotPutBack(Refusal):
+    """A failed move not undone: the stage holds what was moved aside, and stays."""
+
+
+@contextlib.contextmanager
+def staging_folder(dist):
+    stage = tempfile.mkdtemp(dir=dist, prefix=".kavo-release.")
+    try:
+        yield stage
+    except NotPutBack:
+        raise
+    except BaseException:
+        shutil.rmtree(stage)
+        raise
+    shutil.rmtree(stage)
 
 
 @contextlib.contextmanager
 def signals_ignored():
     held = {number: signal.signal(number, signal.SIG_IGN)
-            for number in (signal.SIGINT, signal.SIGTERM)}
+            for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)}
     try:
         yield
     finally:
@@ -489,23 +538,33 @@ def signals_ignored():
             signal.signal(number, handler)
 
 
-def move_into_place(stage, dist, name):
-    """Moves the zip, then manifests/ in place of the earlier one (or none), then SHA256SUMS, which
-    lists the zip, each in one rename. INT and TERM wait meanwhile: stopped between two renames,
-    the run would leave the new zip beside the old checksums."""
-    manifests, new = os.path.join(dist, "manifests"), os.path.join(stage, "manifests")
-    replaced = os.path.join(stage, "replaced-manifests")
+def move_into_place(stage, moves):
+    """Renames each (new, target) into place, an earlier target first moved aside into the stage
+    (a new None: the earlier one just goes), SHA256SUMS last. HUP, INT and TERM wait meanwhile:
+    stopped between two renames, the run would leave the new zip beside the old checksums. If any
+    step fails, those done are undone in reverse, and the folder is as it was."""
+    done = []  # (what was moved, or None for a folder made; where it goes back)
     with signals_ignored():
-        os.replace(os.path.join(stage, name), os.path.join(dist, name))
-        if os.path.lexists(manifests):
-            os.rename(manifests, replaced)
-        if os.path.isdir(new):
+        try:
+            for new, target in moves:
+                if os.path.lexists(target):
+                    os.rename(target, aside := os.path.join(stage, f"earlier-{len(done)}"))
+                    done.append((aside, target))
+                if new and not os.path.isdir(parent := os.path.dirname(target)):
+                    os.mkdir(parent)
+                    done.append((None, parent))
+                if new:
+                    os.rename(new, target)
+                    done.append((target, new))
+        except OSError as error:
             try:
-                os.rename(new, manifests)
-            except OSError:
-                os.rename(replaced, manifests)  # the earlier ones go back
-                raise
-        os.replace(os.path.join(stage, "SHA256SUMS"), os.path.join(dist, "SHA256SUMS"))
+                for moved, back in reversed(done):
+                    os.rename(moved, back) if moved else os.rmdir(back)
+            except OSError as undoing:
+                raise NotPutBack(f"the release could not be moved into place ({error}), nor what "
+                                 f"was there put back ({undoing}): it is in {stage}") from None
+            raise Refusal(f"the release could not be moved into place ({error}); what was there "
+                          "is as it was") from None
 
 
 # The two commands.
@@ -514,71 +573,101 @@ def release(defines):
     dist = caller_path("KAVO_DIST") or os.path.join(ROOT, "dist")
     signing, publishing = signing_inputs(), publishing_inputs()
     with tempfile.TemporaryDirectory(prefix="kavo-release.") as work:
-        source, commit, built_from = take_sources(os.path.join(work, "src"))
+        source, commit, dirty = take_sources(os.path.join(work, "src"))
         epoch, version = source_date_epoch(commit), project_version(source)
         name, build = f"kavo-{version}-win64.zip", os.path.join(work, "build")
+        built_from = described(commit, dirty)
         with locked_output_folder(dist):
             sums = sums_of_other_zips(dist, name)
-            check_manifests_folder(dist)
             values = configure(source, build, defines)
             found = placeholders(values)
             if found and os.environ.get("KAVO_ALLOW_PLACEHOLDERS") != "1":
                 raise Refusal(f"{' '.join(found)} still name a .example host, a placeholder: give "
                               "real values for each (-DNAME=VALUE), or set "
                               "KAVO_ALLOW_PLACEHOLDERS=1 to build it anyway")
+            info = build_info(version, commit, dirty, epoch, values)
+            replacing = earlier_zip(None, os.path.join(dist, name), info)
             build_kavo(build)
-            with tempfile.TemporaryDirectory(dir=dist, prefix=".kavo-release.") as stage:
-                make_zip(stage, name, source, build, version, signing, epoch)
-                if earlier_zip(os.path.join(stage, name), os.path.join(dist, name)):
+            with staging_folder(dist) as stage:
+                new_zip, manifests = os.path.join(stage, name), os.path.join(stage, "manifests")
+                make_zip(stage, name, source, build, version, signing, epoch, info)
+                replacing = replacing or earlier_zip(new_zip, os.path.join(dist, name), info)
+                if replacing:
                     built_from += f", in place of the earlier {name} (KAVO_REPLACE_RELEASE=1)"
                 checksums = write_checksums(stage, name, sums)
                 if publishing:
-                    write_manifests(stage, name, version, publishing, values)
-                move_into_place(stage, dist, name)
+                    write_manifests(os.path.join(manifests, version), new_zip, version,
+                                    publishing, values)
+                move_into_place(stage, [
+                    (new_zip, os.path.join(dist, name)),
+                    *manifests_move(publishing and os.path.join(manifests, version),
+                                    os.path.join(dist, "manifests", version), replacing),
+                    (os.path.join(stage, "SHA256SUMS"), os.path.join(dist, "SHA256SUMS"))])
     print(f"{dist}/{name}{' (signed)' if signing else ''}, built from {built_from}, with:")
     print("".join(f"  {variable}={value}\n" for variable, value in values.items()), end="")
     if found:
         print(f"placeholders built in (KAVO_ALLOW_PLACEHOLDERS=1): {' '.join(found)} name "
               ".example hosts")
     if publishing:
-        print(f"manifests for {publishing[1]} at {publishing[0]}{name}: {dist}/manifests/")
+        print(f"manifests for {publishing[1]} at {publishing[0]}{name}: "
+              f"{dist}/manifests/{version}/")
     print(checksums, end="")
 
 
-def check(release_path, defines):
-    """Compares the released kavo.exe with a rebuild, allowing the two differences signing alone
-    makes: the 4-byte PE checksum field, and at most 7 zero bytes of padding at the end."""
+def check(release_path):
+    """Builds the commit the zip names with its values, and compares the kavo.exe built with the
+    zip's, allowing the two differences signing alone makes: the 4-byte PE checksum field, and at
+    most 7 zero bytes of padding at the end."""
+    exe, info = release_contents(release_path)
+    commit = info.get("commit", "")
+    if "uncommitted" in info or not re.fullmatch(r"[0-9a-f]{40}", commit):
+        raise Refusal(f"{release_path} was built from {info.get('uncommitted', 'no commit')}, "
+                      "which no commit holds: it cannot be checked against a rebuild")
+    if missing := [name for name in VALUES if name not in info]:
+        raise Refusal(f"{release_path}: BUILD-INFO.txt names no {' '.join(missing)}")
+    here = toolchain()
+    if changed := [f"{name} {info.get(name, '(not named)')} there, {here[name]} here"
+                   for name in TOOLCHAIN if info.get(name) != here[name]]:
+        print("check: the release was built with another toolchain, a likely reason for any "
+              f"difference: {'; '.join(changed)}", file=sys.stderr, flush=True)
     with tempfile.TemporaryDirectory(prefix="kavo-check.") as work:
-        released = unsigned(released_exe(release_path), work)
-        source, _, built_from = take_sources(os.path.join(work, "src"))
-        configure(source, os.path.join(work, "build"), defines)
-        with open(build_kavo(os.path.join(work, "build"), quiet=True), "rb") as f:
+        released = unsigned(exe, work)
+        source, build = os.path.join(work, "src"), os.path.join(work, "build")
+        extract_commit(commit, source)
+        configure(source, build, [f"-D{name}={info[name]}" for name in VALUES])
+        with open(build_kavo(build, quiet=True), "rb") as f:
             rebuilt = f.read()
-    if difference := rebuild_difference(rebuilt, released):
-        raise Refusal(f"DIFFERENT: {difference}")
-    print(f"check: identical to a rebuild of {built_from} "
+        if difference := rebuild_difference(rebuilt, released):
+            if shutil.which("diffoscope"):
+                run(["diffoscope", os.path.join(build, "app", "kavo.exe"),
+                     os.path.join(work, "unsigned.exe")], check=False)
+            raise Refusal(f"DIFFERENT: {difference}")
+    print(f"check: identical to a rebuild of commit {commit} "
           f"({hashlib.sha256(rebuilt).hexdigest()[:16]}...), signature aside")
 
 
-def released_exe(path):
+def release_contents(path):
+    """The zip's kavo.exe, and what its BUILD-INFO.txt names, by name."""
     try:
-        if path.endswith(".zip"):
-            with zipfile.ZipFile(path) as archive:
-                return archive.read("kavo.exe")
-        with open(path, "rb") as f:
-            return f.read()
-    except (OSError, KeyError, zipfile.BadZipFile) as error:
+        with zipfile.ZipFile(path) as archive:
+            exe, info = archive.read("kavo.exe"), archive.read("BUILD-INFO.txt")
+    except KeyError as error:  # a release from before BUILD-INFO.txt, or not a release
+        raise Refusal(f"{path}: {error.args[0]}: it names no commit and values to build") from None
+    except (OSError, zipfile.BadZipFile) as error:
         raise Refusal(f"{path}: {error}") from None
+    lines = info.decode("utf-8", "replace").splitlines()
+    return exe, dict(line.split("=", 1) for line in lines if re.match(r"[\w+.-]+=", line))
 
 
 def unsigned(exe, work):
-    released, stripped = os.path.join(work, "released.exe"), os.path.join(work, "stripped.exe")
+    """The exe less its signature, also written to work/unsigned.exe."""
+    released, stripped = os.path.join(work, "released.exe"), os.path.join(work, "unsigned.exe")
     with open(released, "wb") as f:
         f.write(exe)
     removed = run(["osslsigncode", "remove-signature", "-in", released, "-out", stripped],
                   check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if removed.returncode:
-        return exe  # it was not signed
+        os.replace(released, stripped)  # it was not signed
     with open(stripped, "rb") as f:
         return f.read()
 
@@ -594,20 +683,33 @@ def rebuild_difference(rebuilt, released):
     ours, theirs = blanked(rebuilt), blanked(released)
     if ours != theirs:
         at = next(i for i, (a, b) in enumerate(zip(ours, theirs)) if a != b)
-        return f"byte {at + 1} of the released kavo.exe differs from the rebuild's"
+        return f"byte {at + 1} of the released kavo.exe differs from the rebuild's, {part(ours, at)}"
     return ""
 
 
+def part(exe, offset):
+    """Where in a PE file an offset is: the section whose bytes hold it, or the headers."""
+    with contextlib.suppress(struct.error):
+        header = int.from_bytes(exe[60:64], "little")
+        count, optional = struct.unpack_from("<H12xH", exe, header + 6)
+        table = header + 24 + optional
+        for at in range(table, table + 40 * count, 40):
+            name, size, start = struct.unpack_from("<8s8xII", exe, at)
+            if start <= offset < start + size:
+                return "in section " + name.rstrip(b"\0").decode("ascii", "replace")
+    return "in the headers or between sections"
+
+
 def arguments(argv):
-    """(RELEASE or None for a release, the -D arguments), or None for what it cannot read."""
-    release_path = None
+    """(the zip to check or None for a release, the -D arguments), or None for what it cannot
+    read."""
     if argv[:1] == ["check"]:
-        if len(argv) < 2 or argv[1].startswith("-"):
+        if len(argv) != 2 or argv[1].startswith("-"):
             return None
-        release_path, argv = os.path.join(os.getcwd(), argv[1]), argv[2:]
+        return os.path.join(os.getcwd(), argv[1]), []
     if any(not re.match(r"-D\w+(:\w+)?=", arg) for arg in argv):
         return None
-    return release_path, argv
+    return None, argv
 
 
 def stopped(number, _frame):
@@ -618,20 +720,23 @@ def main(argv):
     if (parsed := arguments(argv[1:])) is None:
         print(USAGE.format(argv[0]), file=sys.stderr)
         return 2
-    signal.signal(signal.SIGTERM, stopped)
+    for number in signal.SIGTERM, signal.SIGHUP:  # a closed terminal too: the build goes with it
+        signal.signal(number, stopped)
     release_path, defines = parsed
     try:
         names = (re.match(r"-D(\w+)", define).group(1) for define in defines)
         if unknown := [name for name in names if name not in VALUES]:
             raise Refusal(f"it takes no variable named {' '.join(unknown)}: a misspelt name, or "
                           "not one of the site and author values, the only ones a release sets")
+        if bad := bad_values(defines):
+            raise Refusal("\n".join(bad))
         # In the caller's process group, where sudo can ask for a password.
         if subprocess.run([os.path.join(ROOT, "scripts", "install-deps.sh")]).returncode:
             raise Refusal("scripts/install-deps.sh did not install what the build needs")
         if release_path is None:
             release(defines)
         else:
-            check(release_path, defines)
+            check(release_path)
     except Refusal as refusal:
         print(f"{'release' if release_path is None else 'check'}: {refusal}", file=sys.stderr)
         return 1

@@ -1,11 +1,15 @@
 #!/usr/bin/python3
-"""Releases from a committed copy of this tree, two at once into one folder: the working tree's
-(other values, an untracked header that shadows a generated one) and, waiting for it, the commit's,
-signed, with manifests, then checked against a rebuild. Each input that stops a release."""
+"""Releases from a committed copy of this tree, two at once into one folder: the commit's, signed,
+with manifests, then, waiting for it, the working tree's (other values, an untracked header that
+shadows a generated one); the commit's zip checked alone from another checkout meanwhile. Beside
+them, each input that stops a release or a check, and a closed terminal mid-build."""
+import concurrent.futures
+import glob
 import hashlib
 import json
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -15,10 +19,13 @@ import time
 import unittest
 import zipfile
 from pathlib import Path
+from unittest import mock
 
 import yaml
 
 ROOT = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
+sys.path.insert(0, f"{ROOT}/scripts")
+import release  # noqa: E402 pylint: disable=wrong-import-position
 
 URL, PACKAGE = "https://downloads.example/kavo/", "Kavo.Test"
 COMMITTED, WORKING = "kavo-17.8.0.9-win64.zip", "kavo-17.9.0.0-win64.zip"
@@ -57,29 +64,46 @@ def snapshot(folder):
             if (path := Path(parent, name))}
 
 
+def session(pid):  # the names of the processes in pid's session
+    return subprocess.run(["ps", "-o", "comm=", "-s", str(pid)], stdout=subprocess.PIPE,
+                          text=True).stdout.split()
+
+
+def examples():
+    """The release commands README.md and docs/releasing.md show, as pasted."""
+    text = "".join(Path(ROOT, name).read_text(encoding="utf-8").replace("\\\n", " ")
+                   for name in ("README.md", "docs/releasing.md"))
+    return [shlex.split(example) for example in
+            re.findall(r"^scripts/release\.py (-D.*)$", text, re.MULTILINE)]
+
+
 class ReleaseTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         tmp = tempfile.mkdtemp(prefix="kavo-release-test.")
         cls.addClassCleanup(shutil.rmtree, tmp)
-        cls.src, cls.working, cls.keys, cls.dist, cls.scratch = (
-            os.path.join(tmp, name) for name in ("src", "working", "keys", "dist", "scratch"))
+        cls.tmp, cls.src, cls.working, cls.keys, cls.dist, cls.scratch = (
+            os.path.join(tmp, name) for name in ("", "src", "working", "keys", "dist", "scratch"))
         os.mkdir(cls.scratch)  # where the releases build
         # The caller's signing, publishing and other release variables play no part.
         cls.env = {name: value for name, value in os.environ.items()
                    if not name.startswith("KAVO_") and name != "SOURCE_DATE_EPOCH"}
         cls.env.update(TMPDIR=cls.scratch, KAVO_DIST=cls.dist)
-        # src: the commit, 17.8.0.9; working: a clone, 17.9.0.0 not committed. Both with an
-        # untracked links/site_values.h of another host.
+        # src: the commit, 17.8.0.9; working: a clone, 17.9.0.0 not committed; elsewhere: a clone
+        # at a commit on, 17.8.1.0. Each with an untracked links/site_values.h of another host.
         shutil.copytree(ROOT, cls.src, symlinks=True, ignore=lambda folder, names: (
             {"build", "dist", ".git"} & set(names) if folder == ROOT else ()))
         set_version(cls.src, "17.8.0.9")
-        for args in ("init",), ("add", "-A"), ("commit", "-m", "c"), ("clone", ".", cls.working):
-            run("git", "-c", "user.name=Kavo", "-c", "user.email=kavo@example.invalid", *args,
-                cwd=cls.src, stderr=subprocess.DEVNULL)
-        set_version(cls.working, "17.9.0.0")
         header = re.sub("@KAVO_SITE_[A-Z_]+@", "shadow.invalid",
                         Path(ROOT, "links", "site_values.h.in").read_text(encoding="utf-8"))
+        git = ("git", "-c", "user.name=Kavo", "-c", "user.email=kavo@example.invalid")
+        for args in ("init",), ("add", "-A"), ("commit", "-m", "c"), ("clone", ".", cls.working):
+            run(*git, *args, cwd=cls.src, stderr=subprocess.DEVNULL)
+        run("git", "clone", "-q", ".", "../elsewhere", cwd=cls.src)
+        set_version(cls.tmp + "elsewhere", "17.8.1.0")
+        run(*git, "commit", "-qam", "d", cwd=cls.tmp + "elsewhere")
+        write(cls.tmp + "elsewhere/links/site_values.h", header)
+        set_version(cls.working, "17.9.0.0")
         for src in cls.src, cls.working:
             write(os.path.join(src, "links", "site_values.h"), header)
         for password in "right", "wrong":
@@ -91,42 +115,51 @@ class ReleaseTest(unittest.TestCase):
                 "-keyout", key + ".key", "-out", key + ".crt", stderr=subprocess.DEVNULL)
             run("openssl", "pkcs12", "-export", "-in", key + ".crt", "-inkey", key + ".key",
                 "-passout", "pass:right", "-out", key + ".p12")
-        cls.release_two_at_once()
-        cls.check = cls.release(cls.src, "check", os.path.join(cls.dist, COMMITTED),
-                                KAVO_SIGN_PASSWORD_FILE=os.path.join(cls.keys, "right"))
+        # What the cases start from: an earlier version's zip, listed, and one this one replaces.
+        cls.before, old = os.path.join(tmp, "before"), hashlib.sha256(b"old\n").hexdigest()
+        for name, text in (("kavo-1.0.0.0-win64.zip", "old\n"), (COMMITTED, "earlier\n"),
+                           ("SHA256SUMS", f"{old}  kavo-1.0.0.0-win64.zip\n")):
+            write(os.path.join(cls.before, name), text)
+        info = {"commit": "f" * 40, **release.toolchain(), "g++-mingw-w64-x86-64-posix": "0.1"}
+        for name, more in ("elsewhere", ""), ("dirty", "uncommitted=a source with\n"):
+            with zipfile.ZipFile(os.path.join(cls.before, f"{name}.zip"), "w") as archive:
+                archive.writestr("kavo.exe", b"MZ")
+                archive.writestr("BUILD-INFO.txt", "".join(f"{k}={v}\n" for k, v in info.items())
+                                 + more + "".join(f"{k}=a.example\n" for k in release.VALUES))
+        with concurrent.futures.ThreadPoolExecutor(4) as pool:  # the cases beside the releases
+            cases = [pool.submit(cls.case, *row) for row in cls.REFUSALS]
+            hung_up = pool.submit(cls.hang_up)
+            cls.release_two_at_once()
+            cls.refusals, cls.hung_up = [case.result() for case in cases], hung_up.result()
 
     @classmethod
     def release_two_at_once(cls):
-        write(os.path.join(cls.dist, "manifests", "scoop", "kavo.json"), "")  # an earlier zip's
-        write(os.path.join(cls.dist, "manifests", ".kavo-release"),
-              hashlib.sha256(b"").hexdigest() + "  scoop/kavo.json\n")
-        write(os.path.join(cls.dist, "kavo-1.0.0.0-win64.zip"), "old\n")  # an earlier version's
-        write(os.path.join(cls.dist, COMMITTED), "earlier\n")  # replaced
-        first = cls.release(cls.working, "-DKAVO_AUTHOR_NAME=Other",
-                            "-DKAVO_AUTHOR_HOME_PAGE=https://other.example/", wait=False,
-                            KAVO_ALLOW_DIRTY="1", KAVO_ALLOW_PLACEHOLDERS="1")
+        shutil.copytree(cls.before, cls.dist)
+        write(os.path.join(cls.dist, "manifests", "1.0.0.0", "scoop", "kavo.json"), "kept\n")
+        write(os.path.join(cls.dist, "manifests", "17.8.0.9", "scoop", "kavo.json"), "earlier\n")
+        first = cls.release(cls.src, cwd=cls.keys, wait=False, KAVO_DIST="../dist",  # relative
+                            KAVO_REPLACE_RELEASE="1", KAVO_ALLOW_PLACEHOLDERS="1",
+                            KAVO_SIGN_PKCS12="codeSigning.p12", KAVO_SIGN_PASSWORD_FILE="right",
+                            KAVO_RELEASE_URL=URL, KAVO_PACKAGE_ID=PACKAGE)
         cls.wait_for(lambda: subprocess.run(["flock", "-n", cls.dist, "true"]).returncode == 1,
                      first, "the first release holding its output folder")
-        second = cls.release(cls.src, cwd=cls.keys, wait=False, KAVO_DIST="../dist",  # relative
-                             KAVO_REPLACE_RELEASE="1", KAVO_ALLOW_PLACEHOLDERS="1",
-                             KAVO_SIGN_PKCS12="codeSigning.p12", KAVO_SIGN_PASSWORD_FILE="right",
-                             KAVO_RELEASE_URL=URL, KAVO_PACKAGE_ID=PACKAGE)
+        second = cls.release(cls.working, "-DKAVO_AUTHOR_NAME=Other",
+                             "-DKAVO_AUTHOR_HOME_PAGE=https://other.example/", wait=False,
+                             KAVO_ALLOW_DIRTY="1", KAVO_ALLOW_PLACEHOLDERS="1")
         cls.wait_for(lambda: "waiting" in Path(second.out).read_text(), second, "the 2nd waiting")
-        os.kill(second.pid, signal.SIGSTOP)  # until the first has ended and the folder been seen
-        try:
-            first.wait()
-            cls.manifests_after_first = os.path.lexists(os.path.join(cls.dist, "manifests"))
-        finally:
-            os.kill(second.pid, signal.SIGCONT)
-            second.wait()
+        first.wait()
+        # Checked alone from a clone at another commit, while the second builds.
+        cls.check = cls.release(cls.tmp + "elsewhere", "check", f"dist/{COMMITTED}", cwd=cls.tmp)
+        second.wait()
         cls.first, cls.second = ((p.returncode, Path(p.out).read_text()) for p in (first, second))
 
     @classmethod
     def release(cls, src, *args, cwd=None, wait=True, **env):
         """src's scripts/release.py: its exit status and output, or the process not waited for."""
-        out = tempfile.NamedTemporaryFile(dir=os.path.dirname(cls.dist), delete=False)
+        out = tempfile.NamedTemporaryFile(dir=cls.tmp, delete=False)
         process = subprocess.Popen([os.path.join(src, "scripts", "release.py"), *args], cwd=cwd,
-                                   env={**cls.env, **env}, stdout=out, stderr=subprocess.STDOUT)
+                                   env={**cls.env, **env}, stdout=out, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
         process.out = out.name
         return (process.wait(), Path(out.name).read_text()) if wait else process
 
@@ -138,16 +171,53 @@ class ReleaseTest(unittest.TestCase):
                 raise AssertionError(f"no sign of {what}:\n{Path(process.out).read_text()}")
             time.sleep(0.05)
 
+    @classmethod
+    def case(cls, message, env, args, change=":"):
+        """A release in a folder of its own (dist: a copy of the one the releases start from, src,
+        keys, tmp for its build); its exit status and output, and the folder before and after."""
+        case = tempfile.mkdtemp(dir=cls.tmp)
+        shutil.copytree(cls.before, os.path.join(case, "dist"))
+        os.mkdir(os.path.join(case, "tmp"))
+        os.symlink(cls.keys, os.path.join(case, "keys"))
+        src = os.path.join(case, "src")
+        if change.startswith("echo >>src"):  # a change to the sources: in a clone of its own
+            run("git", "clone", "-q", cls.src, src)
+        else:
+            os.symlink(cls.src, src)
+        run("sh", "-ec", change, cwd=case)
+        before = snapshot(case)
+        status, said = cls.release(src, *args, cwd=case, TMPDIR=f"{case}/tmp",
+                                   **{"KAVO_DIST": "dist", **env})
+        return status, said, before, snapshot(case)
+
+    @classmethod
+    def hang_up(cls):
+        """A release whose terminal closes while it builds: its processes, and what it made, go."""
+        case = tempfile.mkdtemp(dir=cls.tmp)
+        process = cls.release(cls.src, cwd=case, wait=False, TMPDIR=case, KAVO_DIST="new/dist",
+                              KAVO_ALLOW_PLACEHOLDERS="1")
+        cls.wait_for(lambda: glob.glob(f"{case}/kavo-release.*/build/Makefile") and "cc1plus" in
+                     session(process.pid), process, "a compiler at work")
+        process.send_signal(signal.SIGHUP)
+        process.wait()
+        for _ in range(100):  # what it killed may take a moment to go
+            if not (left := session(process.pid)):
+                return left, os.listdir(case)
+            time.sleep(0.1)
+        return left, os.listdir(case)
+
     def test_two_releases_at_once(self):
         self.assertEqual((self.first[0], self.second[0]), (0, 0), self.first[1] + self.second[1])
         self.assertEqual(run("sha256sum", "-c", "SHA256SUMS", cwd=self.dist),
                          f"kavo-1.0.0.0-win64.zip: OK\n{COMMITTED}: OK\n{WORKING}: OK\n")
-        self.assertIn(f"release: waiting for the release in progress in {self.keys}/../dist",
-                      self.second[1])
+        self.assertIn(f"release: waiting for the release in progress in {self.dist}", self.second[1])
         self.assertEqual(os.listdir(self.scratch), [])  # every run removed its build folder
 
+    def build_info(self, zip_path):
+        return zipped(zip_path, "BUILD-INFO.txt").decode("utf-8").replace("\r\n", "\n")
+
     def test_working_tree_release(self):
-        self.assertRegex(self.first[1], r"(?s)built from a source with uncommitted changes to "
+        self.assertRegex(self.second[1], r"(?s)built from a source with uncommitted changes to "
                          r"tracked files \(CMakeLists.txt\) and untracked files \(links/site_value"
                          r"s.h\).*KAVO_AUTHOR_NAME=Other.*\(KAVO_ALLOW_PLACEHOLDERS=1\): "
                          "KAVO_SITE_ONE_DOMAIN .* KAVO_AUTHOR_HOME_PAGE name")
@@ -156,21 +226,30 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual([text for text in built_in(zip_path) if text != "shadow.invalid"],
                          ["Other", "Other", "https://other.example/"])
         self.assertTrue(zipped(zip_path, "README.txt").startswith(b"Kavo 17.9\r\n=========\r\n"))
+        self.assertIn("\nuncommitted=a source with uncommitted changes to tracked files "
+                      "(CMakeLists.txt) and untracked files (links/site_values.h)\n",
+                      self.build_info(zip_path))
         # Fixed times (the commit's), modes and order: the same commit gives the same zip.
         at = int(run("git", "log", "-1", "--format=%ct", cwd=self.working))
         with zipfile.ZipFile(zip_path) as archive:
             entries = [(e.filename, e.external_attr >> 16, e.date_time) for e in archive.infolist()]
         self.assertEqual(entries, [(name, 0o100644 | (name == "kavo.exe") * 0o111,
                                     time.gmtime(at - at % 2)[:6]) for name in (
-            "kavo.exe", "README.txt", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt")])
-        self.assertFalse(self.manifests_after_first)  # none asked: the earlier ones went
+            "kavo.exe", "README.txt", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt", "BUILD-INFO.txt")])
 
     def test_commit_release(self):
-        self.assertIn(f"built from commit ", self.second[1])
+        self.assertIn("built from commit ", self.first[1])
         self.assertIn(f"in place of the earlier {COMMITTED} (KAVO_REPLACE_RELEASE=1)",
-                      self.second[1])
+                      self.first[1])
         zip_path = os.path.join(self.dist, COMMITTED)
         self.assertEqual(built_in(zip_path), ["http://kavo.example/"])  # no untracked header
+        commit = run("git", "log", "-1", "--format=%H %ct", cwd=self.src).split()
+        info = self.build_info(zip_path)
+        for line in (f"commit={commit[0]}", f"SOURCE_DATE_EPOCH={commit[1]}",
+                     "KAVO_AUTHOR_HOME_PAGE=http://kavo.example/",
+                     *(f"{name}={value}" for name, value in release.toolchain().items())):
+            self.assertIn(f"\n{line}\n", info)
+        self.assertNotIn("uncommitted", info)
         notices = zipped(zip_path, "THIRD-PARTY-NOTICES.txt").decode("utf-8").replace("\r", "")
         winpthreads = notices[notices.index("\nwinpthreads"):]
         self.assertIn("The above copyright notice and this permission notice shall be",
@@ -180,12 +259,13 @@ class ReleaseTest(unittest.TestCase):
             verified = run("osslsigncode", "verify", "-CAfile", f"{self.keys}/codeSigning.crt",
                            "-in", exe.name)
         self.assertIn("Signature verification: ok", verified)
-        self.assertEqual(self.check[0], 0, self.check[1])  # the caller's signing variable aside
-        self.assertIn("check: identical to a rebuild of commit ", self.check[1])
+        self.assertEqual(self.check[0], 0, self.check[1])
+        self.assertIn(f"check: identical to a rebuild of commit {commit[0]} ", self.check[1])
+        self.assertNotIn("another toolchain", self.check[1])
 
     def test_manifests(self):
         url, sha256 = URL + COMMITTED, snapshot(self.dist)[Path(self.dist, COMMITTED)]
-        folder = Path(self.dist, "manifests")
+        folder = Path(self.dist, "manifests", "17.8.0.9")  # the earlier one replaced, as its zip
         winget = [yaml.safe_load(Path(folder, "winget", f"{PACKAGE}{part}.yaml").read_bytes())
                   for part in ("", ".installer", ".locale.bg-BG")]
         scoop = json.loads(Path(folder, "scoop", "kavo.json").read_bytes())
@@ -195,16 +275,20 @@ class ReleaseTest(unittest.TestCase):
                          {(PACKAGE, "17.8.0.9"), (url, sha256)})
         self.assertEqual((scoop["version"], scoop["architecture"]["64bit"]),
                          ("17.8.0.9", {"url": url, "hash": sha256}))
+        self.assertEqual(sorted(os.listdir(Path(self.dist, "manifests"))), ["1.0.0.0", "17.8.0.9"])
+        self.assertEqual(Path(self.dist, "manifests/1.0.0.0/scoop/kavo.json").read_text(), "kept\n")
 
     def signed(pkcs12, password, **env):
         return {"KAVO_SIGN_PKCS12": f"keys/{pkcs12}", "KAVO_SIGN_PASSWORD_FILE": f"keys/{password}",
                 **env}
 
-    # What the output says, the environment, the -D arguments, and a command run first in the
-    # case's folder: dist (a copy of the one released; new/dist is made, and goes), src, keys.
-    PLACEHOLDERS, MANIFESTS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}, "manifests holds files no release"
+    # What the output says, the environment, the arguments, and a command run first in the case's
+    # folder: dist (a copy of the one the releases start from; new/dist is made, and goes), src,
+    # keys. A change to src is made in a clone of its own.
+    PLACEHOLDERS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}
     REFUSALS = [
-        ("/release.py check RELEASE [-DKAVO_VARIABLE=VALUE ...]", {}, ["check"]),  # the usage
+        ("/release.py check kavo-VERSION-win64.zip", {}, ["check"]),  # the usage
+        ("/release.py check kavo-VERSION-win64.zip", {}, ["check", "x.zip", "-DKAVO_A=b"]),
         ("takes no variable named CMAKE_BUILD_TYPE:", {}, ["-DCMAKE_BUILD_TYPE=Debug"]),
         (f"{COMMITTED} is there already, with other bytes", PLACEHOLDERS, []),
         ("KAVO_SIGN_PKCS12: no such file", signed("missing.p12", "right"), []),
@@ -213,9 +297,19 @@ class ReleaseTest(unittest.TestCase):
         ("not for code signing", signed("serverAuth.p12", "right"), []),
         ("sign only with KAVO_SIGN_PKCS12", {"KAVO_SIGN_PASSWORD_FILE": "keys/right"}, []),
         ("signing kavo.exe failed", signed("codeSigning.p12", "right", **PLACEHOLDERS,
-                                           KAVO_SIGN_TIMESTAMP_URL="http://127.0.0.1:9/"), []),
+                                           KAVO_SIGN_TIMESTAMP_URL="http://127.0.0.1:9/",
+                                           KAVO_REPLACE_RELEASE="1"), []),
         ("SOURCE_DATE_EPOCH must be seconds since 1970", {"SOURCE_DATE_EPOCH": "1e9"}, []),
-        ("KAVO_SITE_ONE_DOMAIN must be a plain host name", {}, ["-DKAVO_SITE_ONE_DOMAIN=no/such"]),
+        *(("release: KAVO_SITE_ONE_DOMAIN must be a DNS name, not", {}, example)
+          for example in examples()),  # pasted as written
+        ('KAVO_SITE_ONE_DOMAIN must be a DNS name, not "a..b"\n(a DNS name: two or more dot-'
+         "separated labels of 1 to 63 letters, digits and hyphens, none starting or ending with "
+         "one, 253 characters at most)", {}, ["-DKAVO_SITE_ONE_DOMAIN=a..b"]),
+        ('KAVO_SITE_TWO_MEDIA_HOST must be a DNS name, not "-a.b"', {},
+         ["-DKAVO_SITE_TWO_MEDIA_HOST=-a.b"]),
+        (f'not "{"x" * 64}.b"', {}, [f"-DKAVO_SITE_TWO_DOMAIN={'x' * 64}.b"]),
+        ('KAVO_AUTHOR_HOME_PAGE must be an http(s) address whose host is a DNS name, not '
+         '"https://..."', {}, ["-DKAVO_AUTHOR_HOME_PAGE=https://..."]),
         ("takes no variable named KAVO_SITE_ONE_DOMIAN:", {}, ["-DKAVO_SITE_ONE_DOMIAN=a.org"]),
         ("release: KAVO_SITE_ONE_DOMAIN KAVO_SITE_ONE_MEDIA_HOST KAVO_SITE_TWO_MEDIA_HOST still",
          {"KAVO_DIST": "new/dist"},
@@ -223,29 +317,22 @@ class ReleaseTest(unittest.TestCase):
         ("KAVO_RELEASE_URL must", {"KAVO_RELEASE_URL": "http://a/", "KAVO_PACKAGE_ID": "A.B"}, []),
         ("KAVO_PACKAGE_ID must be", {"KAVO_RELEASE_URL": URL, "KAVO_PACKAGE_ID": "Kavo"}, []),
         ("uncommitted changes to tracked files (LICENSE)", {}, [], "echo >>src/LICENSE"),
-        (MANIFESTS, {}, [], "mkdir dist/manifests/k"),  # someone's own files beside a release's
-        (MANIFESTS, {}, [], ">dist/manifests/winget/list.yaml"),
-        (MANIFESTS, {}, [], "echo >>dist/manifests/scoop/kavo.json"),  # or these changed
         ("SHA256SUMS lists kavo-1.0.0.0-win64.zip", {}, [], "echo >dist/kavo-1.0.0.0-win64.zip"),
+        ("was built from a source with, which no commit holds", {}, ["check", "dist/dirty.zip"]),
+        ("check: the release was built with another toolchain, a likely reason for any difference:"
+         " g++-mingw-w64-x86-64-posix 0.1 there, ", {}, ["check", "dist/elsewhere.zip"]),
+        (f"does not have commit {'f' * 40}, which", {}, ["check", "dist/elsewhere.zip"]),
     ]
 
     def test_refusals(self):
-        for message, env, args, *change in self.REFUSALS:
-            with self.subTest(message, change=change), tempfile.TemporaryDirectory() as case:
-                shutil.copytree(self.dist, os.path.join(case, "dist"), symlinks=True)
-                os.symlink(self.src, os.path.join(case, "src"))
-                os.symlink(self.keys, os.path.join(case, "keys"))
-                try:
-                    run("sh", "-ec", change[0] if change else ":", cwd=case)
-                    before = snapshot(case)
-                    status, said = self.release(self.src, *args, cwd=case,
-                                                **{"KAVO_DIST": "dist", **env})
-                finally:
-                    run("git", "checkout", "-q", "--", ".", cwd=self.src)
+        for (message, *row), (status, said, before, after) in zip(self.REFUSALS, self.refusals):
+            with self.subTest(message, row=row):
                 self.assertNotEqual(status, 0)
                 self.assertIn(message, said)
-                self.assertEqual(snapshot(case), before)
-                self.assertEqual(os.listdir(self.scratch), [])  # nor is its build folder left
+                self.assertEqual(after, before)  # nor is its build folder left
+
+    def test_hang_up_mid_build(self):
+        self.assertEqual(self.hung_up, ([], []))
 
     def test_unknown_archive_stops_the_notices(self):  # an import library's stubs need none
         with tempfile.TemporaryDirectory() as folder:
@@ -256,16 +343,51 @@ class ReleaseTest(unittest.TestCase):
         self.assertRegex(notices.stderr, "^third_party_notices: libnew.a put code into kavo.exe")
 
 
+class MoveIntoPlace(unittest.TestCase):  # the last step: all of it, or none
+    def test_a_failure_at_any_step_leaves_the_folder_as_it_was(self):
+        with tempfile.TemporaryDirectory() as folder:
+            for name in "stage/zip", "stage/sums", "stage/m/v/x", "dist/zip", "dist/old/x", "dist/sums":
+                write(f"{folder}/{name}", name)
+            moves = [(new and f"{folder}/stage/{new}", f"{folder}/dist/{target}") for new, target
+                     in (("zip", "zip"), ("m/v", "m/v"), (None, "old"), ("sums", "sums"))]
+            before, steps = snapshot(f"{folder}/dist"), []
+
+            def failing(real):
+                def step(*args):
+                    steps.append(args)
+                    if len(steps) == fail:
+                        raise PermissionError(13, "Permission denied", args[0])
+                    return real(*args)
+                return step
+            for fail in range(1, 9):  # each of the 7 renames and folders made; then none
+                steps.clear()
+                with self.subTest(fail=fail), mock.patch("os.rename", failing(os.rename)), \
+                        mock.patch("os.mkdir", failing(os.mkdir)):
+                    if fail == 8:
+                        release.move_into_place(f"{folder}/stage", moves)
+                        continue
+                    with self.assertRaisesRegex(release.Refusal, "Permission denied: .*as it was$"):
+                        release.move_into_place(f"{folder}/stage", moves)
+                    self.assertEqual(snapshot(f"{folder}/dist"), before)
+            self.assertEqual(sorted(os.listdir(f"{folder}/dist")), ["m", "sums", "zip"])
+            self.assertEqual(Path(folder, "dist/m/v/x").read_text(), "stage/m/v/x")
+
+
 class RebuildDifference(unittest.TestCase):  # signing may change the checksum and pad the end
     def test_only_the_checksum_and_up_to_seven_zero_bytes_may_differ(self):
-        sys.path.insert(0, f"{ROOT}/scripts")
-        import release  # pylint: disable=import-outside-toplevel
-        rebuilt = bytes(60) + (64).to_bytes(4, "little") + bytes(range(256))  # CheckSum at 152
+        # A PE file's headers (CheckSum at 152) and one section, .text, 64 bytes from 256.
+        rebuilt = bytearray(320)
+        rebuilt[60:64], rebuilt[64:68], rebuilt[70], rebuilt[84] = b"\x40\0\0\0", b"PE\0\0", 1, 112
+        rebuilt[200:208], rebuilt[216:224] = b".text\0\0\0", b"\x40\0\0\0\0\1\0\0"
+        rebuilt = bytes(rebuilt)
         signed = rebuilt[:152] + b"SUMS" + rebuilt[156:]
         for released, verdict in ((rebuilt, ""), (signed + bytes(7), ""),
                                   (signed + bytes(8), "not the rebuilt one plus a signature"),
                                   (signed + b"\1", "not the rebuilt one plus a signature"),
-                                  (signed[:200] + b"?" + signed[201:], "byte 201 of the released")):
+                                  (signed[:300] + b"?" + signed[301:], "byte 301 of the released "
+                                   "kavo.exe differs from the rebuild's, in section .text"),
+                                  (signed[:100] + b"?" + signed[101:], "byte 101 of the released "
+                                   "kavo.exe differs from the rebuild's, in the headers")):
             difference = release.rebuild_difference(rebuilt, released)
             self.assertEqual(bool(verdict), bool(difference))
             self.assertIn(verdict, difference)

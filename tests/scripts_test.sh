@@ -17,9 +17,9 @@ mkdir "$tmp/bin" && printf '#!/bin/sh\necho "$1 $WINEDLLOVERRIDES" >>"$0.seen"\n
 chmod +x "$tmp/bin/wine64" && WINEDLLOVERRIDES=windowscodecs= PATH=$tmp/bin:$PATH KAVO_WINEPREFIX=$tmp/fake scripts/wine-run kavo.exe
 [ "$(cat "$tmp/bin/wine64.seen")" = $'wineboot mscoree,mshtml,winemenubuilder.exe=\nkavo.exe mscoree,mshtml=;windowscodecs=;winemenubuilder.exe=' ]
 
-# Left alone: a user's prefix, an empty folder, one half made before (its marker), symlinked two ways.
+# Left alone: a user's prefix, an empty folder, and a marked prefix reached through a symlink, two ways.
 mkdir -p "$tmp/alone/empty" "$tmp/alone/marker-link" "$tmp/half" && mv "$tmp/user" "$tmp/alone/user"
-touch "$tmp/half/.kavo-prefix" && ln -s "$tmp/half/.kavo-prefix" "$tmp/alone/marker-link/.kavo-prefix"
+touch "$tmp/half/.kavo-ready" && ln -s "$tmp/half/.kavo-ready" "$tmp/alone/marker-link/.kavo-ready"
 ln -s "$tmp/half" "$tmp/alone/prefix-link" && before=$(ls -lAR "$tmp/alone" "$tmp/half")
 for prefix in "$tmp"/alone/*; do
   KAVO_WINEPREFIX=$prefix PATH=$tmp/bin:$PATH fails scripts/wine-run kavo.exe
