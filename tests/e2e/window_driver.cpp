@@ -9,6 +9,8 @@
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
 //   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO)
+//   driver drag text TEXT | file PATH   drags that by OLE from this process, from where the pointer
+//                        is, and drops it there; prints the effect (effect=N), then what info does
 
 #include <windows.h>
 #include <oleacc.h>
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "offered_data.h"
 #include "resource.h"
 
 namespace {
@@ -154,6 +157,42 @@ HWND FindKavo() {
     return nullptr;
 }
 
+// Drops once OLE's drag loop, which asks every 50 ms or on input, has asked a few times: by then it
+// has found the window under the pointer and asked it for its effect.
+class DropSoon final : public IDropSource {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IUnknown || iid == IID_IDropSource ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }  // on the stack, for DoDragDrop alone
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
+        return ++polls_ < 4 ? S_OK : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+  private:
+    int polls_ = 0;
+};
+
+int Drag(const std::wstring& kind, const wchar_t* value) {
+    OfferedData data;
+    if (kind == L"file") {
+        data.OfferFile(value);
+    } else {
+        data.OfferText(CF_UNICODETEXT, value);
+    }
+    DropSoon source;
+    DWORD effect = DROPEFFECT_NONE;
+    OleInitialize(nullptr);
+    const HRESULT hr =
+        DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+    OleUninitialize();
+    std::printf("hr=%lx\neffect=%lu\n", static_cast<unsigned long>(hr), effect);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -183,6 +222,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     } else if (command == L"show" && argc == 3) {
         ShowWindow(window, _wtoi(argv[2]));
+    } else if (command == L"drag" && argc == 4) {
+        Drag(argv[2], argv[3]);
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
