@@ -1,6 +1,7 @@
 """The real kavo.exe: what the executable carries; the window's look and layout at any DPI, keys,
-moving and closing, the About box; "Вземи" and "Свали" with the box's text, undo, and the hand-off
-to the shell, here to a recorder registered as the handler of http addresses."""
+moving and closing, the About box; text dropped from another program; "Вземи" and "Свали" with the
+box's text, undo, and the hand-off to the shell, here to a recorder registered as the handler of
+http addresses."""
 
 import os
 import pathlib
@@ -222,9 +223,21 @@ class RealWindow(KavoTestCase):
         finally:
             self.desktop.xdotool("mouseup", 3)
 
-    def test_page_address_becomes_the_media_address_then_empties_and_undoes(self):
-        media = f"http://{MEDIA_TWO}/s/Жа/Жаба\U0001F600z1.flv"
-        self.kavo.paste(f"http://{ONE}/play:Жаба\U0001F600z1")
+    def test_a_dropped_page_address_becomes_the_media_address_then_empties_and_each_undoes(self):
+        page, media = f"http://{ONE}/play:Жаба\U0001F600z1", f"http://{MEDIA_TWO}/s/Жа/Жаба\U0001F600z1.flv"
+        def drop(where, kind, value):  # an OLE drag from another process, dropped where the pointer is
+            self.desktop.xdotool("mousemove", *where)
+            info = self.desktop.driver("drag", kind, value)
+            return int(info["effect"]), unhex(info["text"])
+        left, top = self.kavo.window()[:2]
+        box = centre(self.kavo.info()["controls"][BOX]["rect"])
+        self.kavo.type("old")
+        self.assertEqual(wait_for(self.kavo.text, "old"), "old")
+        self.assertEqual(drop(box, "file", r"C:\windows\win.ini"), (0, "old"))  # refused
+        self.assertEqual(drop(box, "text", page), (1, page))  # DROPEFFECT_COPY
+        self.kavo.keys("ctrl+z")
+        self.assertEqual(wait_for(self.kavo.text, "old"), "old")
+        self.assertEqual(drop((left + 120, top + 20), "text", page), (1, page))
         for expected in (media, ""):  # the second press finds no page address
             self.kavo.click(GET)
             self.assertEqual(wait_for(self.kavo.text, expected), expected)

@@ -176,7 +176,7 @@ class DropSoon final : public IDropSource {
     int polls_ = 0;
 };
 
-int Drag(const std::wstring& kind, const wchar_t* value) {
+void Drag(const std::wstring& kind, const wchar_t* value) {
     OfferedData data;
     if (kind == L"file") {
         data.OfferFile(value);
@@ -186,11 +186,9 @@ int Drag(const std::wstring& kind, const wchar_t* value) {
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);
-    const HRESULT hr =
-        DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+    DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
     OleUninitialize();
-    std::printf("hr=%lx\neffect=%lu\n", static_cast<unsigned long>(hr), effect);
-    return 0;
+    std::printf("effect=%lu\n", effect);
 }
 
 }  // namespace
