@@ -7,35 +7,33 @@
 
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 class OfferedData final : public IDataObject {
   public:
-    void Offer(CLIPFORMAT format, std::string bytes) {
-        offered_.emplace_back(format, std::move(bytes));
-    }
+    std::vector<std::pair<CLIPFORMAT, std::string>> offered;
+    ULONG references = 0;  // its user owns it
+
     // Text as Windows keeps it: UTF-16 with its null.
-    void OfferText(CLIPFORMAT format, std::wstring_view text) {
-        Offer(format, std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2) +
-                          std::string(2, '\0'));
+    void OfferText(CLIPFORMAT format, const std::wstring& text) {
+        offered.emplace_back(format, std::string(reinterpret_cast<const char*>(text.c_str()),
+                                                 (text.size() + 1) * sizeof(wchar_t)));
     }
     // A file, as Explorer drags it: DROPFILES, then the wide path, then an empty one.
-    void OfferFile(std::wstring_view path) {
-        DROPFILES files{sizeof(DROPFILES), {}, FALSE, TRUE};
-        OfferText(CF_HDROP, std::wstring(path) + L'\0');
-        offered_.back().second.insert(0, reinterpret_cast<const char*>(&files), sizeof files);
+    void OfferFile(const std::wstring& path) {
+        const DROPFILES files{sizeof(DROPFILES), {}, FALSE, TRUE};
+        OfferText(CF_HDROP, path + L'\0');
+        offered.back().second.insert(0, reinterpret_cast<const char*>(&files), sizeof files);
     }
-    ULONG references() const { return references_; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown || iid == IID_IDataObject ? this : nullptr;
         return *object ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }  // its user owns it
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         const std::string* bytes = Find(*format);
         HGLOBAL memory = bytes ? GlobalAlloc(GMEM_MOVEABLE, bytes->size()) : nullptr;
         if (!memory) return DV_E_FORMATETC;
@@ -44,35 +42,23 @@ class OfferedData final : public IDataObject {
         *medium = {TYMED_HGLOBAL, {.hGlobal = memory}, nullptr};
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+    STDMETHODIMP QueryGetData(FORMATETC* format) override {
         return Find(*format) ? S_OK : DV_E_FORMATETC;
     }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** out) override {
-        *out = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA** out) override {
-        *out = nullptr;
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
+    // Nothing else is asked of a drag's data.
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
   private:
     const std::string* Find(const FORMATETC& format) const {
-        for (const auto& [offered, bytes] : offered_) {
-            if (offered == format.cfFormat && (format.tymed & TYMED_HGLOBAL)) return &bytes;
+        for (const auto& [kind, bytes] : offered) {
+            if (kind == format.cfFormat && (format.tymed & TYMED_HGLOBAL)) return &bytes;
         }
         return nullptr;
     }
-    std::vector<std::pair<CLIPFORMAT, std::string>> offered_;
-    ULONG references_ = 0;
 };

@@ -161,28 +161,22 @@ HWND FindKavo() {
 // has found the window under the pointer and asked it for its effect.
 class DropSoon final : public IDropSource {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown || iid == IID_IDropSource ? this : nullptr;
         return *object ? S_OK : E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }  // on the stack, for DoDragDrop alone
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
-        return ++polls_ < 4 ? S_OK : DRAGDROP_S_DROP;
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }  // on the stack, for DoDragDrop alone
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override {
+        return ++polls < 4 ? S_OK : DRAGDROP_S_DROP;
     }
-    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
-
-  private:
-    int polls_ = 0;
+    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+    int polls = 0;
 };
 
 void Drag(const std::wstring& kind, const wchar_t* value) {
     OfferedData data;
-    if (kind == L"file") {
-        data.OfferFile(value);
-    } else {
-        data.OfferText(CF_UNICODETEXT, value);
-    }
+    kind == L"file" ? data.OfferFile(value) : data.OfferText(CF_UNICODETEXT, value);
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);
