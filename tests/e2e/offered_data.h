@@ -1,31 +1,21 @@
 #pragma once
-// A data object that offers a few formats, each a copy of fixed bytes in global memory, as a drag
+// A data object that offers one format, a copy of fixed bytes in global memory each time, as a drag
 // from another program does: the window driver's drags, and the drop target's unit test.
 
 #include <ole2.h>
-#include <shlobj.h>
 
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 class OfferedData final : public IDataObject {
   public:
-    std::vector<std::pair<CLIPFORMAT, std::string>> offered;
+    // Text as Windows keeps it, UTF-16 with its null; for CF_HDROP, a file's path (a file's drag
+    // holds a DROPFILES, but only the format is looked at).
+    OfferedData(CLIPFORMAT format, const std::wstring& text)
+        : format_(format),
+          bytes_(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t)) {
+    }
     ULONG references = 0;  // its user owns it
-
-    // Text as Windows keeps it: UTF-16 with its null.
-    void OfferText(CLIPFORMAT format, const std::wstring& text) {
-        offered.emplace_back(format, std::string(reinterpret_cast<const char*>(text.c_str()),
-                                                 (text.size() + 1) * sizeof(wchar_t)));
-    }
-    // A file, as Explorer drags it: DROPFILES, then the wide path, then an empty one.
-    void OfferFile(const std::wstring& path) {
-        const DROPFILES files{sizeof(DROPFILES), {}, FALSE, TRUE};
-        OfferText(CF_HDROP, path + L'\0');
-        offered.back().second.insert(0, reinterpret_cast<const char*>(&files), sizeof files);
-    }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown || iid == IID_IDataObject ? this : nullptr;
@@ -34,16 +24,17 @@ class OfferedData final : public IDataObject {
     STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
     STDMETHODIMP_(ULONG) Release() override { return --references; }
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        const std::string* bytes = Find(*format);
-        HGLOBAL memory = bytes ? GlobalAlloc(GMEM_MOVEABLE, bytes->size()) : nullptr;
+        HGLOBAL memory =
+            QueryGetData(format) == S_OK ? GlobalAlloc(GMEM_MOVEABLE, bytes_.size()) : nullptr;
         if (!memory) return DV_E_FORMATETC;
-        std::memcpy(GlobalLock(memory), bytes->data(), bytes->size());
+        std::memcpy(GlobalLock(memory), bytes_.data(), bytes_.size());
         GlobalUnlock(memory);
         *medium = {TYMED_HGLOBAL, {.hGlobal = memory}, nullptr};
         return S_OK;
     }
     STDMETHODIMP QueryGetData(FORMATETC* format) override {
-        return Find(*format) ? S_OK : DV_E_FORMATETC;
+        return format->cfFormat == format_ && (format->tymed & TYMED_HGLOBAL) ? S_OK
+                                                                              : DV_E_FORMATETC;
     }
     // Nothing else is asked of a drag's data.
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
@@ -55,10 +46,6 @@ class OfferedData final : public IDataObject {
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
   private:
-    const std::string* Find(const FORMATETC& format) const {
-        for (const auto& [kind, bytes] : offered) {
-            if (kind == format.cfFormat && (format.tymed & TYMED_HGLOBAL)) return &bytes;
-        }
-        return nullptr;
-    }
+    CLIPFORMAT format_;
+    std::string bytes_;
 };

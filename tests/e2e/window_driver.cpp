@@ -175,8 +175,7 @@ class DropSoon final : public IDropSource {
 };
 
 void Drag(const std::wstring& kind, const wchar_t* value) {
-    OfferedData data;
-    kind == L"file" ? data.OfferFile(value) : data.OfferText(CF_UNICODETEXT, value);
+    OfferedData data(kind == L"file" ? CF_HDROP : CF_UNICODETEXT, value);
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);

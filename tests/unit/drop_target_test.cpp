@@ -17,9 +17,9 @@ struct Box final : CommandHost {
     void ShowMessage(std::u16string_view, std::u16string_view, unsigned) override {}
 };
 
-// Each row: what the drag offers (a format and its text, or a file) and the effects its source
-// allows; the effect the target answers on entering, moving and dropping alike, and what the box
-// was given. Which text of which format goes in is DropText's, tested natively.
+// Each row: what the drag offers (a format and its text) and the effects its source allows; the
+// effect the target answers on entering, moving and dropping alike, and what the box was given.
+// Which text of which format goes in is DropText's, tested natively.
 TEST(DropTarget, TakesTextOrALinkAsACopyAndRefusesAnythingElse) {
     const auto link = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocatorW"));
     constexpr DWORD kAny = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
@@ -35,8 +35,7 @@ TEST(DropTarget, TakesTextOrALinkAsACopyAndRefusesAnythingElse) {
         {CF_UNICODETEXT, L"http://a/", DROPEFFECT_MOVE, DROPEFFECT_NONE, {}},
     };
     for (const auto& row : rows) {
-        OfferedData data;
-        row.format == CF_HDROP ? data.OfferFile(row.text) : data.OfferText(row.format, row.text);
+        OfferedData data(row.format, row.text);
         Box box;
         DropTarget target(box);
         DWORD entered = row.allowed, moved = row.allowed, dropped = row.allowed;
