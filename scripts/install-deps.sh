@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
-          python3 python3-pefile python3-debian python3-yaml xclip zip unzip osslsigncode openssl clang-format libbenchmark-dev clang libclang-rt-14-dev clang-tidy)
+          python3 python3-pefile python3-debian python3-yaml zip unzip osslsigncode openssl clang-format libbenchmark-dev clang libclang-rt-14-dev clang-tidy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,8 +9,9 @@
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
 //   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO)
-//   driver drag text TEXT | file PATH   drags that by OLE from this process, from where the pointer
-//                        is, and drops it there; prints the effect (effect=N), then what info does
+//   driver drag text | file   drags the text read from the standard input (UTF-8), or a file, by
+//                        OLE from this process, from where the pointer is, and drops it there;
+//                        prints the effect (effect=N), then what info does
 
 #include <windows.h>
 #include <oleacc.h>
@@ -174,8 +175,18 @@ class DropSoon final : public IDropSource {
     int polls = 0;
 };
 
-void Drag(const std::wstring& kind, const wchar_t* value) {
-    OfferedData data(kind == L"file" ? CF_HDROP : CF_UNICODETEXT, value);
+void Drag(const std::wstring& kind) {
+    std::string utf8;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got) {
+        utf8.append(chunk, got);
+    }
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                            static_cast<int>(text.size()))));
+    OfferedData data(kind == L"file" ? CF_HDROP : CF_UNICODETEXT, text);
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);
@@ -213,8 +224,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     } else if (command == L"show" && argc == 3) {
         ShowWindow(window, _wtoi(argv[2]));
-    } else if (command == L"drag" && argc == 4) {
-        Drag(argv[2], argv[3]);
+    } else if (command == L"drag" && argc == 3) {
+        Drag(argv[2]);
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
