@@ -1,6 +1,6 @@
 #pragma once
-// The button commands. They reach the window only through CommandHost, so their logic runs
-// (and is tested) without a window.
+// The commands of the buttons and of a drop. They reach the window only through CommandHost, so
+// their logic runs (and is tested) without a window.
 
 #include <optional>
 #include <string>
