@@ -13,8 +13,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     // in turn (uxtheme, for one) are looked for beside kavo.exe first unless they too are known
     // DLLs.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // The picture decoder is a COM object, and the shell wants a single-threaded apartment.
-    kavo::ComApartment com;
+    // The picture decoder is a COM object, the shell wants a single-threaded apartment, and drops
+    // need OLE.
+    kavo::OleApartment ole;
     kavo::MainWindow window(instance);
     if (!window.Create(show)) return 1;
 

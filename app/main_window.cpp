@@ -13,6 +13,7 @@ namespace kavo {
 namespace {
 
 constexpr wchar_t kClassName[] = L"KavoMainWindow";
+constexpr UINT kTakeDrops = WM_APP;  // posted once the window is first painted
 
 UniqueFont MessageFontFor(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
@@ -81,6 +82,7 @@ bool MainWindow::Create(int show) {
     // the window has (WM_SIZE).
     ShowWindow(hwnd_, show);
     UpdateWindow(hwnd_);
+    PostMessageW(hwnd_, kTakeDrops, 0, 0);
     return true;
 }
 
@@ -173,7 +175,16 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ApplyFonts();
             RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return 0;
+        case kTakeDrops:
+            // Text dropped on the window or any of its controls (OLE looks for a target up from the
+            // window under the pointer). Once the window is shown: under Wine, registering starts
+            // the COM server that other processes' drags reach it through.
+            RegisterDragDrop(hwnd_, &drop_);
+            return 0;
         case WM_DESTROY:
+            // No drag reaches the target once the window is gone, nor holds it after that.
+            RevokeDragDrop(hwnd_);
+            CoDisconnectObject(&drop_, 0);
             PostQuitMessage(0);
             return 0;
         default:

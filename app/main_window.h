@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "drag_and_click.h"
+#include "drop_target.h"
 #include "look.h"
 #include "window_command_host.h"
 #include "win32_handles.h"
@@ -65,6 +66,7 @@ class MainWindow {
     UniqueBrush backgroundBrush_;  // the same, under the "X"
     PointerDrag drag_;
     WindowCommandHost host_;
+    DropTarget drop_{host_};
 };
 
 }  // namespace kavo

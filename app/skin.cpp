@@ -31,12 +31,13 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, factory.put_void())) ||
-        FAILED(factory->CreateStream(stream.put())) ||
+                                IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(factory.GetAddressOf()))) ||
+        FAILED(factory->CreateStream(stream.GetAddressOf())) ||
         FAILED(stream->InitializeFromMemory(bytes, SizeofResource(instance, found))) ||
-        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
-                                                WICDecodeMetadataCacheOnDemand, decoder.put())) ||
-        FAILED(decoder->GetFrame(0, frame.put()))) {
+        FAILED(factory->CreateDecoderFromStream(
+            stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.GetAddressOf())) ||
+        FAILED(decoder->GetFrame(0, frame.GetAddressOf()))) {
         return nullptr;
     }
 
@@ -45,27 +46,27 @@ UniqueBitmap LoadSkin(HINSTANCE instance, int resourceId, int width, int height)
     const auto width_u = static_cast<UINT>(width), height_u = static_cast<UINT>(height);
     UINT w = 0, h = 0;
     ComPtr<IWICBitmapScaler> scaler;
-    IWICBitmapSource* source = frame.get();
+    IWICBitmapSource* source = frame.Get();
     if (FAILED(frame->GetSize(&w, &h))) return nullptr;
     if (w != width_u || h != height_u) {
-        if (FAILED(factory->CreateBitmapScaler(scaler.put())) ||
-            FAILED(scaler->Initialize(frame.get(), width_u, height_u,
+        if (FAILED(factory->CreateBitmapScaler(scaler.GetAddressOf())) ||
+            FAILED(scaler->Initialize(frame.Get(), width_u, height_u,
                                       WICBitmapInterpolationModeFant))) {
             return nullptr;
         }
-        source = scaler.get();
+        source = scaler.Get();
     }
     WICPixelFormatGUID format{};
     ComPtr<IWICFormatConverter> converter;
     if (FAILED(source->GetPixelFormat(&format))) return nullptr;
     if (format != GUID_WICPixelFormat24bppBGR) {
-        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+        if (FAILED(factory->CreateFormatConverter(converter.GetAddressOf())) ||
             FAILED(converter->Initialize(source, GUID_WICPixelFormat24bppBGR,
                                          WICBitmapDitherTypeNone, nullptr, 0.0,
                                          WICBitmapPaletteTypeCustom))) {
             return nullptr;
         }
-        source = converter.get();
+        source = converter.Get();
     }
 
     const BITMAPINFO info = TopDownRgb(width, height);

@@ -2,7 +2,8 @@
 // One-line owners for the handles and COM objects the window keeps, and scope guards for GDI.
 
 #include <windows.h>
-#include <objbase.h>
+#include <ole2.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <type_traits>
@@ -49,41 +50,19 @@ class PaintGuard {
     PAINTSTRUCT ps_{};
 };
 
-// The owner of one COM reference, for the scope that made it: neither copied nor moved.
-template <class T>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    // For out-parameters: drops what it held and hands out the slot.
-    T** put() {
-        Reset();
-        return &p_;
-    }
-    void** put_void() { return reinterpret_cast<void**>(put()); }
+// The owner of a COM reference.
+using Microsoft::WRL::ComPtr;
 
-  private:
-    void Reset() {
-        if (p_) p_->Release();
-        p_ = nullptr;
-    }
-    T* p_ = nullptr;
-};
-
-// COM for this thread, for as long as the program runs (WIC needs it).
-class ComApartment {
+// OLE for this thread, for as long as the program runs: a single-threaded COM apartment (WIC
+// needs COM) that takes drops.
+class OleApartment {
   public:
-    ComApartment()
-        : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
+    OleApartment() : hr_(OleInitialize(nullptr)) {}
+    ~OleApartment() {
+        if (SUCCEEDED(hr_)) OleUninitialize();
     }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
 
   private:
     HRESULT hr_;

@@ -1,7 +1,8 @@
 #pragma once
-// The button commands. They reach the window only through CommandHost, so their logic runs
-// (and is tested) without a window.
+// The commands of the buttons and of a drop. They reach the window only through CommandHost, so
+// their logic runs (and is tested) without a window.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,13 @@ inline constexpr unsigned kAboutStyle = 0x40;
 
 // "За...": the author credit and home page over two lines, titled with the name and version.
 void ShowAbout(CommandHost& host) noexcept;
+
+// A drop on the window, given what the drag offers of the two kinds it takes: plain text, and the
+// link some sources offer alone (each as read, up to the null that ends it). The plain text, or the
+// link where there is none, replaces the box's text as "Вземи" does, up to its first line break,
+// as a paste into a one-line box takes it; nothing else is run. Neither offered: nothing happens.
+// Any failure ends it silently.
+void DropText(CommandHost& host, std::optional<std::u16string_view> text,
+              std::optional<std::u16string_view> link) noexcept;
 
 }  // namespace kavo

@@ -71,15 +71,15 @@ class Desktop(wine_desktop.Desktop):  # in the tests' own prefix; screenshots ke
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, timeout=20, check=True, **QUIET)
 
-    def wine(self, *args):
+    def wine(self, *args, text=""):  # text: the program's standard input
         with tempfile.TemporaryFile() as out:
-            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                           timeout=60, check=False)
+            subprocess.run([WINE_RUN, *map(str, args)], env=self.env, input=text.encode(), stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=60, check=False)
             out.seek(0)
             return out.read().decode()
 
-    def driver(self, *args):
-        return parse(self.wine(DRIVER, *args))
+    def driver(self, *args, text=""):
+        return parse(self.wine(DRIVER, *args, text=text))
 
     def screenshot(self, r, name):
         """Saves that part of the screen as an artifact; returns pixel(x, y) -> (r, g, b)."""
@@ -130,30 +130,12 @@ class Kavo:  # one running kavo.exe on a Desktop
     def type(self, text):
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
-    def paste(self, text):
-        """Ctrl+A, Ctrl+V of text that xclip offers on the X clipboard while it runs."""
-        clip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard"], stdin=subprocess.PIPE,
-                                env=self.desktop.env, **QUIET)
-        try:
-            clip.stdin.write(text.encode())
-            clip.stdin.close()
-            offered = lambda: subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.desktop.env,
-                                             capture_output=True, timeout=20).stdout
-            wait_for(offered, text.encode())
-            units = len(text.encode("utf-16-le")) // 2
-            expected = str(units), text.encode("utf-16-be").hex() if units < 100_000 else ""  # long: length only
-            for _ in range(3):  # Wine may still hand out the clipboard it had before xclip took it over
-                self.desktop.xdotool("windowfocus", "--sync", self.program.window)
-                self.click(BOX)
-                self.keys("ctrl+a", "ctrl+v")
-                if (got := wait_for(lambda: ((i := self.info())["length"], i["text"]), expected, 5)) == expected:
-                    break
-            else:
-                raise AssertionError(f"the paste did not arrive: the box holds {got[0]} units, not {units}; the "
-                                     f"focus is on {self.info('focus')}, xclip offers {len(offered())} bytes")
-        finally:
-            clip.kill()
-            clip.wait(10)
+    def drop(self, text, kind="text", at=None):
+        """An OLE drag of text (or of a file) from the driver's process, dropped at a point, the box's
+        centre unless given: the effect it ended with, and the box's text then."""
+        self.desktop.xdotool("mousemove", *(at or centre(self.info()["controls"][BOX]["rect"])))
+        info = self.desktop.driver("drag", kind, text=text)
+        return int(info["effect"]), unhex(info["text"])
 
 
 class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a fresh kavo.exe for each

@@ -10,6 +10,9 @@
 //   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
 //   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO) in
 //                        place of a default of the system's
+//   driver drag text | file   drags the text read from the standard input (UTF-8), or a file, by
+//                        OLE from this process, from where the pointer is, and drops it there;
+//                        prints the effect (effect=N), then what info does
 
 #include <windows.h>
 #include <oleacc.h>
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "offered_data.h"
 #include "resource.h"
 
 namespace {
@@ -155,6 +159,43 @@ HWND FindKavo() {
     return nullptr;
 }
 
+// Drops once OLE's drag loop, which asks every 50 ms or on input, has asked a few times: by then it
+// has found the window under the pointer and asked it for its effect.
+class DropSoon final : public IDropSource {
+  public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        *object = iid == IID_IUnknown || iid == IID_IDropSource ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }  // on the stack, for DoDragDrop alone
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override {
+        return ++polls < 4 ? S_OK : DRAGDROP_S_DROP;
+    }
+    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+    int polls = 0;
+};
+
+void Drag(const std::wstring& kind) {
+    std::string utf8;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got) {
+        utf8.append(chunk, got);
+    }
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                            static_cast<int>(text.size()))));
+    OfferedData data(kind == L"file" ? CF_HDROP : CF_UNICODETEXT, text);
+    DropSoon source;
+    DWORD effect = DROPEFFECT_NONE;
+    OleInitialize(nullptr);
+    DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+    OleUninitialize();
+    std::printf("effect=%lu\n", effect);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -185,6 +226,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     } else if (command == L"show" && argc == 3) {
         ShowWindow(window, _wtoi(argv[2]));
+    } else if (command == L"drag" && argc == 3) {
+        Drag(argv[2]);
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);

@@ -99,12 +99,39 @@ TEST(Commands, EndSilentlyWhereTheHostFailsAndLeaveTheWindowAsItWas) {
         {Download, "Text", {"Text"}},
         {Download, "OpenAddress", {"Text", "OpenAddress"}},
         {ShowAbout, "ShowMessage", {"ShowMessage"}},
+        {[](CommandHost& h) noexcept { DropText(h, kPage, {}); }, "ReplaceText", {"ReplaceText"}},
     };
     for (const auto& row : rows) {
         FakeHost host(kPage, row.failAt);
         row.command(host);
         EXPECT_EQ(host.steps, row.steps) << row.failAt;
         EXPECT_TRUE(host.replaced.empty() && host.opened.empty() && host.messages.empty());
+    }
+}
+
+// Each row: the plain text and the link a drag offers; what the drop puts in the box, which is all
+// it does (a command run would show in the steps).
+TEST(Commands, DropTakesTheFirstLineOfTheTextOrElseOfTheLink) {
+    using Texts = std::vector<std::u16string>;
+    using Offered = std::optional<std::u16string>;
+    const struct {
+        Offered text, link;
+        Texts replaced;
+    } rows[] = {
+        {kPage, {}, {kPage}},
+        {{}, kPage, {kPage}},
+        {u"text", u"link", {u"text"}},
+        {kPage + u"\r\nnext", {}, {kPage}},
+        {{}, kPage + u"\nnext", {kPage}},
+        {u"one\rtwo", {}, {u"one"}},
+        {kPage + std::u16string(1, u'\0') + u"junk", {}, {kPage}},
+        {{}, {}, {}},
+    };
+    for (const auto& row : rows) {
+        FakeHost host(u"old");
+        DropText(host, row.text, row.link);
+        EXPECT_EQ(host.replaced, row.replaced) << Ascii(row.text.value_or(u"-"));
+        EXPECT_EQ(host.steps.size(), row.replaced.size());
     }
 }
 
