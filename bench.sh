@@ -11,4 +11,4 @@ scripts/install-deps.sh
 scripts/build -q bench kavo_links_bench
 # Measured under the lock: no build or test run in the same folder meanwhile.
 scripts/build -q windows kavo kavo_bench_bare kavo_bench_launcher kavo_bench_controls \
-  kavo_bench_picture -- python3 bench/report.py
+  kavo_bench_picture kavo_bench_drop -- python3 bench/report.py

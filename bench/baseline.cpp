@@ -1,6 +1,7 @@
 // Baselines for Kavo's start-up and memory figures: the least a Win32 program can do to show a
-// 249 x 105 popup (KAVO_BENCH_LEVEL 0), the same with Kavo's manifest and five controls (1), and
-// that with Kavo's JPEG decoded with WIC and drawn under them (2).
+// 249 x 105 popup (KAVO_BENCH_LEVEL 0), the same with Kavo's manifest and five controls (1), that
+// with Kavo's JPEG decoded with WIC and drawn under them (2), and that taking drops (3): a window
+// that takes drops registers a drop target with OLE, whatever the target does.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -38,6 +39,31 @@ HBITMAP DecodePicture(HINSTANCE instance) {
     }
     return bitmap;
 }
+#endif
+
+#if KAVO_BENCH_LEVEL >= 3
+// Refuses every drop: what is measured is the registration.
+struct RefusingDropTarget final : IDropTarget {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_IDropTarget ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_NONE;
+        return S_OK;
+    }
+};
 #endif
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -84,8 +110,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                      reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     }
 #endif
-#if KAVO_BENCH_LEVEL >= 2
+#if KAVO_BENCH_LEVEL >= 3
+    OleInitialize(nullptr);
+    RefusingDropTarget target;
+    RegisterDragDrop(hwnd, &target);
+#elif KAVO_BENCH_LEVEL >= 2
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+#endif
+#if KAVO_BENCH_LEVEL >= 2
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(DecodePicture(instance)));
 #endif
     ShowWindow(hwnd, SW_SHOWNORMAL);
