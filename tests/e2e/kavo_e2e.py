@@ -108,8 +108,8 @@ class Kavo:  # one running kavo.exe on a Desktop
         info = self.desktop.driver("info")
         return info.get(key, "") if key else info
 
-    def window(self):
-        return rect(self.info("window"))
+    def window(self):  # its X window's place and size, which Wine keeps to the window's: no driver to start
+        return self.desktop.geometry(self.program.window)
 
     def text(self):
         return unhex(self.info("text"))
