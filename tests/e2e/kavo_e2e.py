@@ -108,8 +108,8 @@ class Kavo:  # one running kavo.exe on a Desktop
         info = self.desktop.driver("info")
         return info.get(key, "") if key else info
 
-    def window(self):
-        return rect(self.info("window"))
+    def window(self):  # its X window's place and size, which Wine keeps to the window's: no driver to start
+        return self.desktop.geometry(self.program.window)
 
     def text(self):
         return unhex(self.info("text"))
@@ -130,24 +130,25 @@ class Kavo:  # one running kavo.exe on a Desktop
     def type(self, text):
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
-    def drop(self, text, kind="text", at=None):
-        """An OLE drag of text (or of a file) from the driver's process, dropped at a point, the box's
-        centre unless given: the effect it ended with, and the box's text then."""
+    def drop(self, text, at=None):
+        """An OLE drag of text from the driver's process, dropped at a point, the box's centre unless
+        given: the effect it ended with, and the box's text then."""
         self.desktop.xdotool("mousemove", *(at or centre(self.info()["controls"][BOX]["rect"])))
-        info = self.desktop.driver("drag", kind, text=text)
+        info = self.desktop.driver("drag", text=text)
         return int(info["effect"]), unhex(info["text"])
 
 
-class KavoTestCase(unittest.TestCase):  # one display for the class's tests, a fresh kavo.exe for each
+class KavoTestCase(unittest.TestCase):  # one display for the class's tests
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop()
 
     @classmethod
     def tearDownClass(cls):
-        cls.desktop.close()
+        cls.desktop.close()  # ends what the class started
         cls.desktop.settle()
 
-    def setUp(self):
-        self.kavo = Kavo(self.desktop)
-        self.addCleanup(self.kavo.close)
+    def start(self, **kwargs):  # a kavo.exe for this test alone
+        kavo = Kavo(self.desktop, **kwargs)
+        self.addCleanup(kavo.close)
+        return kavo

@@ -7,19 +7,19 @@
 //                        prints what info does
 //   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
 //                        as the taskbar button's Close, a setting's change); then prints info
-//   driver show CMD      ShowWindow with show command CMD, as any program may; then prints info
 //   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO) in
 //                        place of a default of the system's
-//   driver drag text | file   drags the text read from the standard input (UTF-8), or a file, by
-//                        OLE from this process, from where the pointer is, and drops it there;
-//                        prints the effect (effect=N), then what info does
+//   driver drag          drags the text read from the standard input (UTF-8) by OLE from this
+//                        process, from where the pointer is, and drops it there; prints the
+//                        effect (effect=N), then what info does
 
 #include <windows.h>
 #include <oleacc.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <iterator>
 #include <string>
 
 #include "offered_data.h"
@@ -60,8 +60,7 @@ std::wstring AccessibleName(HWND control) {
                                              __uuidof(IAccessible),
                                              reinterpret_cast<void**>(&accessible)))) {
         VARIANT self{};
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
+        self.vt = VT_I4;  // CHILDID_SELF
         accessible->get_accName(self, &name);
         accessible->Release();
     }
@@ -100,12 +99,7 @@ void Info(HWND window) {
     Children("control", window);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    PROCESS_MEMORY_COUNTERS memory{};
-    GetProcessMemoryInfo(process, &memory, sizeof(memory));  // Wine fills PagefileUsage, not
-    CloseHandle(process);                                    // PrivateUsage: the same figure
-    std::printf("pid=%lu\nprivate=%llu\n", pid,
-                static_cast<unsigned long long>(memory.PagefileUsage));
+    std::printf("pid=%lu\n", pid);
     // A message box: a visible top-level window that the main window owns.
     HWND popup = nullptr;
     while ((popup = FindWindowExW(nullptr, popup, nullptr, nullptr)) != nullptr &&
@@ -176,18 +170,13 @@ class DropSoon final : public IDropSource {
     int polls = 0;
 };
 
-void Drag(const std::wstring& kind) {
-    std::string utf8;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got) {
-        utf8.append(chunk, got);
-    }
+void Drag() {
+    const std::string utf8{std::istreambuf_iterator<char>(std::cin), {}};
     std::wstring text(utf8.size(), L'\0');
     text.resize(static_cast<std::size_t>(
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
                             static_cast<int>(text.size()))));
-    OfferedData data(kind == L"file" ? CF_HDROP : CF_UNICODETEXT, text);
+    OfferedData data(CF_UNICODETEXT, text);
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);
@@ -224,10 +213,8 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("maxsize=%ld,%ld\nmaxpos=%ld,%ld\n", limits.ptMaxSize.x, limits.ptMaxSize.y,
                     limits.ptMaxPosition.x, limits.ptMaxPosition.y);
         return 0;
-    } else if (command == L"show" && argc == 3) {
-        ShowWindow(window, _wtoi(argv[2]));
-    } else if (command == L"drag" && argc == 3) {
-        Drag(argv[2]);
+    } else if (command == L"drag") {
+        Drag();
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
