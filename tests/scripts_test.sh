@@ -9,18 +9,16 @@ tmp=$(mktemp -d) pids=()
 trap 'set +e; kill -KILL "${pids[@]}" 2>/dev/null; wait; WINEPREFIX=$KAVO_WINEPREFIX timeout 30 wineserver -w; rm -rf "$tmp"' EXIT
 trap 'echo "FAILED at line $LINENO" >&2' ERR
 fails() { ! "$@" >"$tmp/out" 2>&1; }  # never before &&: set -e skips what precedes it
-mkdir -p "$tmp/user/drive_c/users/me" && echo precious >"$tmp/user/drive_c/users/me/precious.txt"
-WINEPREFIX=$tmp/user WINEDLLOVERRIDES=mshtml=b scripts/wine-run cmd /c echo %WINEDLLOVERRIDES% >"$tmp/out"
-grep -q "^mscoree,mshtml=;mshtml=b;winemenubuilder.exe=" "$tmp/out"
-[ "$(find "$tmp/user" | wc -l) $(cat "$tmp/user/drive_c/users/me/precious.txt")" = "5 precious" ]  # no prefix made there
 mkdir "$tmp/bin" && printf '#!/bin/sh\necho "$1 $WINEDLLOVERRIDES" >>"$0.seen"\n' >"$tmp/bin/wine64" && ln -s wine64 "$tmp/bin/wineserver"
 chmod +x "$tmp/bin/wine64" && WINEDLLOVERRIDES=windowscodecs= PATH=$tmp/bin:$PATH KAVO_WINEPREFIX=$tmp/fake scripts/wine-run kavo.exe
 [ "$(cat "$tmp/bin/wine64.seen")" = $'wineboot mscoree,mshtml,winemenubuilder.exe=\nkavo.exe mscoree,mshtml=;windowscodecs=;winemenubuilder.exe=' ]
 
-# Left alone: a user's prefix, an empty folder, and a marked prefix reached through a symlink, two ways.
-mkdir -p "$tmp/alone/empty" "$tmp/alone/marker-link" "$tmp/half" && mv "$tmp/user" "$tmp/alone/user"
-touch "$tmp/half/.kavo-ready" && ln -s "$tmp/half/.kavo-ready" "$tmp/alone/marker-link/.kavo-ready"
-ln -s "$tmp/half" "$tmp/alone/prefix-link" && before=$(ls -lAR "$tmp/alone" "$tmp/half")
+# Left alone: a user's prefix (its WINEPREFIX too), an empty folder, and a marked prefix reached
+# through a symlink, two ways.
+mkdir -p "$tmp/alone/user/drive_c/users/me" "$tmp/alone/empty" "$tmp/alone/marker-link" "$tmp/half"
+echo precious >"$tmp/alone/user/drive_c/users/me/precious.txt" && touch "$tmp/half/.kavo-ready"
+ln -s "$tmp/half/.kavo-ready" "$tmp/alone/marker-link/.kavo-ready" && ln -s "$tmp/half" "$tmp/alone/prefix-link"
+before=$(ls -lAR "$tmp/alone" "$tmp/half") && WINEPREFIX=$tmp/alone/user scripts/wine-run cmd /c echo >/dev/null
 for prefix in "$tmp"/alone/*; do
   KAVO_WINEPREFIX=$prefix PATH=$tmp/bin:$PATH fails scripts/wine-run kavo.exe
   grep -qF "$prefix exists and is not a Wine prefix made by Kavo" "$tmp/out"
@@ -30,8 +28,7 @@ done
 KAVO_WINEPREFIX=$tmp/new scripts/wine-run cmd /c echo ran >"$tmp/ran" 2>&1 &  # made beside, in new.*
 for _ in $(seq 100); do ! compgen -G "$tmp/new.*" >/dev/null || break; sleep 0.1; done
 kill -INT $! && fails wait $!
-[[ ! -s $tmp/ran && ! -e $tmp/new ]]
-[ -z "$(compgen -G "$tmp/new.*")" ]  # its Wine processes ended before its folder went
+[[ ! -s $tmp/ran && ! -e $tmp/new && -z $(compgen -G "$tmp/new.*") ]]  # its Wine ended, then its folder went
 
 for script in run.sh test.sh bench.sh; do fails "./$script" --no-such-option; grep -q "^usage: ./$script" "$tmp/out"; done
 
