@@ -315,7 +315,7 @@ def configure(source, build, defines):
         configured = run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=MinSizeRel",
                           f"-DCMAKE_TOOLCHAIN_FILE={source}/cmake/mingw-w64-x86_64.cmake",
                           "-DBUILD_TESTING=OFF", *defines],
-                         check=False, stdout=out, stderr=subprocess.STDOUT)
+                         check=False, stdout=out, stderr=subprocess.STDOUT, env=in_folder(build))
     if configured.returncode:
         with open(log, encoding="utf-8", errors="replace") as f:
             print("".join(line for line in f if not line.startswith("-- ")), file=sys.stderr)
@@ -360,10 +360,15 @@ def placeholders(values):
             and PLACEHOLDER.search((host(name, value) or "").lower())]
 
 
+def in_folder(build):
+    """The environment for CMake and the compiler: their temporary files (the configure step's
+    compiler checks too) in the build folder, which goes however the run ends."""
+    return dict(os.environ, TMPDIR=build)
+
+
 def build_kavo(build, quiet=False):
-    # The compiler's temporary files in the build folder too, which goes however the run ends.
     built = run(["cmake", "--build", build, "--target", "kavo", "-j", "2"], check=False,
-                stdout=subprocess.DEVNULL if quiet else None, env=dict(os.environ, TMPDIR=build))
+                stdout=subprocess.DEVNULL if quiet else None, env=in_folder(build))
     if built.returncode:
         raise Refusal("the build failed")
     return os.path.join(build, "app", "kavo.exe")
