@@ -13,7 +13,9 @@ namespace kavo {
 namespace {
 
 constexpr wchar_t kClassName[] = L"KavoMainWindow";
-constexpr UINT kTakeDrops = WM_APP;  // posted once the window is first painted
+// A timer's message comes only once no other message, a paint included, is waiting: the drop
+// target is registered once the window and its controls are painted.
+constexpr UINT_PTR kTakeDropsTimer = 1;
 
 UniqueFont MessageFontFor(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
@@ -82,7 +84,7 @@ bool MainWindow::Create(int show) {
     // the window has (WM_SIZE).
     ShowWindow(hwnd_, show);
     UpdateWindow(hwnd_);
-    PostMessageW(hwnd_, kTakeDrops, 0, 0);
+    SetTimer(hwnd_, kTakeDropsTimer, USER_TIMER_MINIMUM, nullptr);
     return true;
 }
 
@@ -175,11 +177,14 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ApplyFonts();
             RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return 0;
-        case kTakeDrops:
+        case WM_TIMER:
             // Text dropped on the window or any of its controls (OLE looks for a target up from the
-            // window under the pointer). Once the window is shown: under Wine, registering starts
-            // the COM server that other processes' drags reach it through.
-            RegisterDragDrop(hwnd_, &drop_);
+            // window under the pointer). Once the window is painted: under Wine, registering
+            // starts the COM server that other processes' drags reach it through.
+            if (wp == kTakeDropsTimer) {
+                KillTimer(hwnd_, kTakeDropsTimer);
+                RegisterDragDrop(hwnd_, &drop_);
+            }
             return 0;
         case WM_DESTROY:
             // No drag reaches the target once the window is gone, nor holds it after that.
