@@ -236,6 +236,9 @@ def locked_output_folder(dist):
     again if the run stops (not while it waits: the run it waits for holds them then)."""
     made, lock = lock_output_folder(dist)
     try:
+        # Before the build: the staging folder and the renames need it writable.
+        if not os.access(dist, os.W_OK | os.X_OK):
+            raise Refusal(f"the output folder {dist}: not writable by this user")
         yield
     except BaseException:
         for folder in made:
@@ -742,6 +745,9 @@ def main(argv):
         return 1
     except KeyboardInterrupt:
         return 130
+    except OSError as error:  # what no step foresaw (a full disk, say): one line, not a traceback
+        print(f"{'release' if release_path is None else 'check'}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 
