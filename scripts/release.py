@@ -543,8 +543,9 @@ def signals_ignored():
 
 def move_into_place(stage, moves):
     """Renames each (new, target) into place, an earlier target first moved aside into the stage
-    (a new None: the earlier one just goes), SHA256SUMS last. HUP, INT and TERM wait meanwhile:
-    stopped between two renames, the run would leave the new zip beside the old checksums. If any
+    (a new None: the earlier one just goes), SHA256SUMS last. HUP, INT and TERM are ignored
+    meanwhile (the run completes): stopped between two renames, it would leave the new zip beside
+    the old checksums. If any
     step fails, those done are undone in reverse, and the folder is as it was."""
     done = []  # (what was moved, or None for a folder made; where it goes back)
     with signals_ignored():
