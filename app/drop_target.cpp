@@ -35,6 +35,7 @@ std::optional<std::u16string> TextOf(IDataObject& data, CLIPFORMAT format) {
 }  // namespace
 
 HRESULT DropTarget::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
     *object = iid == IID_IUnknown || iid == IID_IDropTarget ? this : nullptr;
     if (!*object) return E_NOINTERFACE;
     AddRef();
@@ -47,6 +48,7 @@ HRESULT DropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL at, DWORD* e
 }
 
 HRESULT DropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
+    if (!effect) return E_INVALIDARG;
     *effect = text_ && (*effect & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     return S_OK;
 }
@@ -57,13 +59,14 @@ HRESULT DropTarget::DragLeave() {
 }
 
 HRESULT DropTarget::Drop(IDataObject* data, DWORD keys, POINTL at, DWORD* effect) {
-    DragEnter(data, keys, at, effect);
+    const HRESULT entered = DragEnter(data, keys, at, effect);
     DragLeave();
-    if (*effect == DROPEFFECT_NONE) return S_OK;
+    if (entered != S_OK || *effect == DROPEFFECT_NONE) return entered;
     // No exception leaves a COM call: out of memory for a huge text, the drop does nothing.
     try {
         const std::optional<std::u16string> text = TextOf(*data, CF_UNICODETEXT),
                                             link = TextOf(*data, linkFormat_);
+        if (!text && !link) *effect = DROPEFFECT_NONE;  // offered, but not handed over
         DropText(host_, text, link);
     } catch (...) {
         *effect = DROPEFFECT_NONE;

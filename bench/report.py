@@ -23,6 +23,10 @@ PROGRAMS = {"kavo": pathlib.Path(os.environ.get("KAVO_BENCH_EXE", WIN / "app" / 
             "controls": WIN / "bench" / "kavo_bench_controls.exe",
             "picture": WIN / "bench" / "kavo_bench_picture.exe",
             "drop": WIN / "bench" / "kavo_bench_drop.exe"}
+# Each figure's target is against the least a window like Kavo's can cost in it: start-up against
+# the picture (Kavo registers its drop target after the first paint, the drop baseline before it),
+# private bytes against the drop baseline (registering costs memory whenever it is done).
+TARGET_BASES = ("picture", "drop")
 LAUNCHER = WIN / "bench" / "kavo_bench_launcher.exe"
 LINKS_BENCH = ROOT / "build" / "bench" / "bench" / "kavo_links_bench"
 RUNS = int(os.environ.get("KAVO_BENCH_RUNS", "30"))
@@ -70,7 +74,7 @@ def main():
                 kavo, baseline = stat["kavo"][i][j], stat[base][i][j]
                 rows.append((f"{figure} ({which}) vs {base}", kavo, baseline,
                              target("<= 1.05", kavo / baseline <= 1.05)
-                             if (base, which) == ("drop", "median") else ""))
+                             if (base, which) == (TARGET_BASES[i], "median") else ""))
     size = PROGRAMS["kavo"].stat().st_size / 1024
     rows.append(("executable size, KiB", size, PROGRAMS["bare"].stat().st_size / 1024,
                  target("<= 128 KiB", size <= 128)))

@@ -236,6 +236,9 @@ def locked_output_folder(dist):
     again if the run stops (not while it waits: the run it waits for holds them then)."""
     made, lock = lock_output_folder(dist)
     try:
+        # Before the build: the staging folder and the renames need it writable.
+        if not os.access(dist, os.W_OK | os.X_OK):
+            raise Refusal(f"the output folder {dist}: not writable by this user")
         yield
     except BaseException:
         for folder in made:
@@ -545,8 +548,9 @@ def signals_ignored():
 
 def move_into_place(stage, moves):
     """Renames each (new, target) into place, an earlier target first moved aside into the stage
-    (a new None: the earlier one just goes), SHA256SUMS last. HUP, INT and TERM wait meanwhile:
-    stopped between two renames, the run would leave the new zip beside the old checksums. If any
+    (a new None: the earlier one just goes), SHA256SUMS last. HUP, INT and TERM are ignored
+    meanwhile (the run completes): stopped between two renames, it would leave the new zip beside
+    the old checksums. If any
     step fails, those done are undone in reverse, and the folder is as it was."""
     done = []  # (what was moved, or None for a folder made; where it goes back)
     with signals_ignored():
@@ -747,6 +751,9 @@ def main(argv):
         return 1
     except KeyboardInterrupt:
         return 130
+    except OSError as error:  # what no step foresaw (a full disk, say): one line, not a traceback
+        print(f"{'release' if release_path is None else 'check'}: {error}", file=sys.stderr)
+        return 1
     return 0
 
 
