@@ -1,5 +1,6 @@
 // Starts programs in turn, many times, and prints for each run how long it took from process
-// creation to its window being shown and painted, and its private bytes and working set then.
+// creation to its window being shown and painted, and its private bytes and working set once it
+// has settled: what it does just after its first paint (Kavo takes drops from then on) counts.
 // Usage: kavo_bench_launcher RUNS EXE...
 
 #include <windows.h>
@@ -53,6 +54,10 @@ bool Run(const wchar_t* exe, LARGE_INTEGER frequency) {
         Sleep(0);
     }
     QueryPerformanceCounter(&end);
+    // Work queued behind the paint (a timer's message comes 10 ms on at the soonest) done, and the
+    // program waiting for input again.
+    Sleep(100);
+    WaitForInputIdle(process.hProcess, 10000);
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof(memory);
     GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
