@@ -42,9 +42,9 @@ void ShowAbout(CommandHost& host) noexcept;
 
 // A drop on the window, given what the drag offers of the two kinds it takes: plain text, and the
 // link some sources offer alone (each as read, up to the null that ends it). The plain text, or the
-// link where there is none, replaces the box's text as "Вземи" does, up to its first line break,
-// as a paste into a one-line box takes it; nothing else is run. Neither offered: nothing happens.
-// Any failure ends it silently.
+// link where there is none or it is empty, replaces the box's text as "Вземи" does, up to its first
+// line break, as a paste into a one-line box takes it; nothing else is run. Neither offered:
+// nothing happens. Any failure ends it silently.
 void DropText(CommandHost& host, std::optional<std::u16string_view> text,
               std::optional<std::u16string_view> link) noexcept;
 

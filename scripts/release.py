@@ -634,6 +634,9 @@ def check(release_path):
                       "which no commit holds: it cannot be checked against a rebuild")
     if missing := [name for name in VALUES if name not in info]:
         raise Refusal(f"{release_path}: BUILD-INFO.txt names no {' '.join(missing)}")
+    # The zip's values go into the build as a release's would: held to the same rules.
+    if bad := bad_values([f"-D{name}={info[name]}" for name in VALUES]):
+        raise Refusal(f"{release_path}: BUILD-INFO.txt: " + "\n".join(bad))
     here = toolchain()
     if changed := [f"{name} {info.get(name, '(not named)')} there, {here[name]} here"
                    for name in TOOLCHAIN if info.get(name) != here[name]]:

@@ -99,10 +99,12 @@ class ReleaseTest(unittest.TestCase):
         cls.env = {name: value for name, value in os.environ.items()
                    if not name.startswith("KAVO_") and name != "SOURCE_DATE_EPOCH"}
         cls.env.update(TMPDIR=cls.scratch, KAVO_DIST=cls.dist)
-        # Two to check: from another toolchain and a commit not here, and from a dirty tree.
-        info = "".join(f"{name}=a.example\n" for name in release.VALUES) + \
+        # To check: from another toolchain and a commit not here, from a dirty tree, with a value
+        # no release takes.
+        info = "".join(f"{name}={'https://' * ('PAGE' in name)}a.example\n" for name in release.VALUES) + \
             f"commit={'f' * 40}\ng++-mingw-w64-x86-64-posix=0.1\n"
-        for name, more in ("elsewhere", ""), ("dirty", "uncommitted=a source with\n"):
+        for name, more in (("elsewhere", ""), ("dirty", "uncommitted=a source with\n"),
+                           ("crafted", "KAVO_SITE_ONE_DOMAIN=a.example/x\n")):
             with zipfile.ZipFile(f"{cls.before}/{name}.zip", "w") as archive:
                 archive.writestr("kavo.exe", b"MZ")
                 archive.writestr("BUILD-INFO.txt", info + more)
@@ -260,6 +262,7 @@ class ReleaseTest(unittest.TestCase):
         ("check: the release was built with another toolchain, a likely reason for any difference:"
          " g++-mingw-w64-x86-64-posix 0.1 there, ", {}, ["check", "dist/elsewhere.zip"]),
         (f"does not have commit {'f' * 40}, which", {}, ["check", "dist/elsewhere.zip"]),
+        ('DNS name, not "a.example/x"', {}, ["check", "dist/crafted.zip"]),
         ("exit status 129", {"KAVO_DIST": "new/dist", **PLACEHOLDERS}, [], "hang up"),  # HUP
     ]
 

@@ -106,6 +106,7 @@ TEST(Commands, DropTakesTheFirstLineOfTheTextOrElseOfTheLink) {
     } rows[] = {
         {{}, kPage, {kPage}},
         {u"text", u"link", {u"text"}},
+        {std::u16string(1, u'\0'), u"link", {u"link"}},
         {kPage + u"\r\nnext", {}, {kPage}},
         {{}, kPage + u"\nnext", {kPage}},
         {kPage + std::u16string(1, u'\0') + u"junk", {}, {kPage}},
