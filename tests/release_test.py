@@ -87,6 +87,13 @@ echo kept >manifests/1.0.0.0/scoop/kavo.json && echo earlier >manifests/17.8.0.9
 """
 
 
+# The release command README.md and docs/releasing.md show, as pasted.
+EXAMPLES = set(re.findall(r"^scripts/release\.py (-D.*)$", "".join(
+    Path(ROOT, name).read_text(encoding="utf-8").replace("\\\n", " ")
+    for name in ("README.md", "docs/releasing.md")), re.MULTILINE))
+assert EXAMPLES, "no release command found in README.md or docs/releasing.md"
+
+
 class ReleaseTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -241,9 +248,7 @@ class ReleaseTest(unittest.TestCase):
         *(("SOURCE_DATE_EPOCH must be seconds since 1970", {"SOURCE_DATE_EPOCH": epoch}, [])
           for epoch in ("1e9", "315532799")),
         *(("release: KAVO_SITE_ONE_DOMAIN must be a DNS name, not", {}, shlex.split(example))
-          for example in set(re.findall(r"^scripts/release\.py (-D.*)$", "".join(  # as pasted
-              Path(ROOT, name).read_text(encoding="utf-8").replace("\\\n", " ")
-              for name in ("README.md", "docs/releasing.md")), re.MULTILINE))),
+          for example in EXAMPLES),
         *((f'{name} must be a DNS name, not "{value}"\n(a DNS name: two or more', {},
            [f"-D{name}={value}"]) for name, value in (
             ("KAVO_SITE_ONE_DOMAIN", "a..b"), ("KAVO_SITE_TWO_MEDIA_HOST", "-a.b"),

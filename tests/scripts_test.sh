@@ -27,6 +27,7 @@ done
 
 KAVO_WINEPREFIX=$tmp/new scripts/wine-run cmd /c echo ran >"$tmp/ran" 2>&1 &  # made beside, in new.*
 for _ in $(seq 100); do ! compgen -G "$tmp/new.*" >/dev/null || break; sleep 0.1; done
+compgen -G "$tmp/new.*" >/dev/null  # stopped while it makes it
 kill -INT $! && fails wait $!
 [[ ! -s $tmp/ran && ! -e $tmp/new && -z $(compgen -G "$tmp/new.*") ]]  # its Wine ended, then its folder went
 
