@@ -130,12 +130,13 @@ class Kavo:  # one running kavo.exe on a Desktop
     def type(self, text):
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
-    def drop(self, text, at=None):
-        """An OLE drag of text from the driver's process, dropped at a point, the box's centre unless
-        given: the effect it ended with, and the box's text then."""
+    def drop(self, text, at=None, *kind):
+        """An OLE drag of text (or, kind "file", a file) from the driver's process, dropped at a
+        point, the box's centre unless given: the effects the pointer showed and it ended with, as
+        "SHOWN,DONE", and the box's text then."""
         self.desktop.xdotool("mousemove", *(at or centre(self.info()["controls"][BOX]["rect"])))
-        info = self.desktop.driver("drag", text=text)
-        return int(info["effect"]), unhex(info["text"])
+        info = self.desktop.driver("drag", *kind, text=text)
+        return info["effect"], unhex(info["text"])
 
 
 class KavoTestCase(unittest.TestCase):  # one display for the class's tests

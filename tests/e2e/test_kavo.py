@@ -170,12 +170,13 @@ class OneWindow(KavoTestCase):  # one kavo.exe for the checks that leave it open
         box = lambda: unhex((i := self.kavo.info())["text"]) or int(i["length"])  # too long to read back: its length
         seen = lambda text: text if 0 < len(text) < 100_000 else len(text)
         self.kavo.drop("old")
+        self.assertEqual(self.kavo.drop(r"C:\windows\win.ini", None, "file"), ("0,0", "old"))  # "no", refused
         # Each row: a text dropped on the box or the picture, the buttons then clicked, the text they
         # leave, and the one Ctrl+Z brings back. Neither command hangs on a long text.
         for text, at, buttons, after, undone in ((page, None, (), page, "old"),
                                                  (page, (left + 120, top + 20), (GET,), media, page),
                                                  (long, None, (DOWNLOAD, GET), "", long)):
-            self.assertEqual((self.kavo.drop(text, at)[0], box()), (1, seen(text)))  # DROPEFFECT_COPY
+            self.assertEqual((self.kavo.drop(text, at)[0], box()), ("1,1", seen(text)))  # DROPEFFECT_COPY
             for button in buttons:
                 self.kavo.click(button)
             self.assertEqual(wait_for(box, seen(after), 30), seen(after))

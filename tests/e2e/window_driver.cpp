@@ -9,9 +9,10 @@
 //                        as the taskbar button's Close, a setting's change); then prints info
 //   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO) in
 //                        place of a default of the system's
-//   driver drag          drags the text read from the standard input (UTF-8) by OLE from this
-//                        process, from where the pointer is, and drops it there; prints the
-//                        effect (effect=N), then what info does
+//   driver drag [file]   drags the text read from the standard input (UTF-8), or a file, by OLE
+//                        from this process, from where the pointer is, and drops it there;
+//                        prints the effect the pointer showed over the window and the one it
+//                        ended with (effect=SHOWN,DONE), then what info does
 
 #include <windows.h>
 #include <oleacc.h>
@@ -166,23 +167,27 @@ class DropSoon final : public IDropSource {
     STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override {
         return ++polls < 4 ? S_OK : DRAGDROP_S_DROP;
     }
-    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+    STDMETHODIMP GiveFeedback(DWORD effect) override {
+        shown = effect;  // the cursor: a copy, or "no"
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
     int polls = 0;
+    DWORD shown = DROPEFFECT_NONE;
 };
 
-void Drag() {
+void Drag(bool file) {
     const std::string utf8{std::istreambuf_iterator<char>(std::cin), {}};
     std::wstring text(utf8.size(), L'\0');
     text.resize(static_cast<std::size_t>(
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
                             static_cast<int>(text.size()))));
-    OfferedData data(CF_UNICODETEXT, text);
+    OfferedData data(file ? CF_HDROP : CF_UNICODETEXT, text);
     DropSoon source;
     DWORD effect = DROPEFFECT_NONE;
     OleInitialize(nullptr);
     DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
     OleUninitialize();
-    std::printf("effect=%lu\n", effect);
+    std::printf("effect=%lu,%lu\n", source.shown, effect);
 }
 
 }  // namespace
@@ -214,7 +219,7 @@ int wmain(int argc, wchar_t** argv) {
                     limits.ptMaxPosition.x, limits.ptMaxPosition.y);
         return 0;
     } else if (command == L"drag") {
-        Drag();
+        Drag(argc == 3 && std::wstring(argv[2]) == L"file");
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
