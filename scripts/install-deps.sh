@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, skipping those already present.
 set -euo pipefail
 
-packages=(cmake make g++ googletest g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
+packages=(cmake make g++ googletest libgtest-dev g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
           python3 python3-pefile python3-debian python3-yaml zip unzip osslsigncode openssl clang-format libbenchmark-dev clang libclang-rt-14-dev clang-tidy)
 # One query for all: every release, check and test run starts here.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || :)
