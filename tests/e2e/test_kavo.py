@@ -272,13 +272,11 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
         assert_laid_out(self, self.desktop.driver("send", 0x112, 0xF120), 144)
 
     def test_download_opens_the_media_address_from_the_programs_folder_as_it_is_or_one_it_can_start_in(self):
-        self.desktop.env["KAVO_RECORD"] = windows_path(record := pathlib.Path(tempfile.mkdtemp()) / "opened.txt")
-        self.addCleanup(shutil.rmtree, record.parent)
+        root = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory()))
+        self.desktop.env["KAVO_RECORD"] = windows_path(record := root / "opened.txt")
         self.desktop.wine("reg", "add", r"HKLM\Software\Classes\http\shell\open\command", "/ve", "/d",
                           f'"{windows_path(RECORDER)}" "%1"', "/f")
         opened = lambda: record.exists() and record.read_text(encoding="utf-8").splitlines()
-        root = pathlib.Path(tempfile.mkdtemp())
-        self.addCleanup(shutil.rmtree, root)
         deep = root.joinpath(*(f"{i}-" + "x" * 64 for i in range(4)))  # "X:" and 4 x 67: 270 units
         edge = deep.parent / ("e" * 55)  # 259: the shortest a program cannot start in
         (root / "sub").mkdir()
