@@ -81,7 +81,6 @@ echo kept >manifests/1.0.0.0/scoop/kavo.json && echo earlier >manifests/17.8.0.9
 """
 
 
-# The release command README.md and docs/releasing.md show, as pasted.
 EXAMPLES = set(re.findall(r"^scripts/release\.py (-D.*)$", "".join(
     Path(ROOT, name).read_text(encoding="utf-8").replace("\\\n", " ")
     for name in ("README.md", "docs/releasing.md")), re.MULTILINE))
@@ -219,8 +218,8 @@ class ReleaseTest(unittest.TestCase):
         return {"KAVO_SIGN_PKCS12": f"keys/{pkcs12}", "KAVO_SIGN_PASSWORD_FILE": f"keys/{password}",
                 **env}
 
-    # What the output says, the environment, the arguments, and a command run first in the case's
-    # folder: dist (new/dist is made, and goes), src (a link to the commit's tree), keys.
+    # Each row: what the output says, the environment, the arguments, a command run first in the
+    # case's folder (new/dist: made, and gone again).
     PLACEHOLDERS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}
     REFUSALS = [
         ("/release.py check kavo-VERSION-win64.zip", {}, ["check"]),  # the usage

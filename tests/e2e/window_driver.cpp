@@ -56,7 +56,6 @@ std::wstring AccessibleName(HWND control) {
     return text;
 }
 
-// Each child as "id class left,top,right,bottom style name text".
 void Children(const char* key, HWND parent) {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         wchar_t name[64] = {};
