@@ -81,7 +81,7 @@ class OneWindow(KavoTestCase):  # one kavo.exe for the checks that leave it open
         # Given once the window is active, and before any test moves it.
         cls.focus = wait_for(lambda: (cls.kavo.text(), int(cls.kavo.info("focus"))), ("", BOX))
 
-    def test_starts_centred_borderless_empty_and_focused(self):
+    def test_starts_borderless_empty_and_focused(self):
         info = self.kavo.started  # laid out and centred: the DPI test's, from 144 DPI and a work area
         # A popup that clips its controls: no caption, sizing frame, border or dialog frame.
         self.assertEqual(int(info["style"]) & 0x82C40000, 0x82000000)
