@@ -1,6 +1,5 @@
 #!/bin/sh
-# The format check in a copy of the sources outside git, as from a tarball: it checks the files it
-# finds there, so a misformatted line fails it.
+# The format check outside git, as from a tarball: a misformatted line among the files there fails it.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)

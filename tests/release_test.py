@@ -1,9 +1,5 @@
 #!/usr/bin/python3
-"""Releases from a committed copy of this tree, two at once into one folder: the commit's, signed,
-with manifests, then, waiting for it, the working tree's (other values, an untracked header that
-shadows a generated one); the commit's zip checked alone from another checkout meanwhile. Beside
-them, each input that stops a release or a check, and a closed terminal mid-build. Then the parts
-no release reaches: the last renames failing, the rebuild's comparison, an unknown archive."""
+"""Two releases at once, a check of one, each input refused beside them; the parts no release reaches."""
 import concurrent.futures
 import json
 import os
@@ -58,11 +54,9 @@ def until(condition, seconds):
         time.sleep(0.05)
 
 
-# In a folder of the test's own, from this tree: src, the commit, 17.8.0.9; working, a clone,
-# 17.9.0.0 not committed; elsewhere, a clone at a commit on, 17.8.1.0; each with an untracked
-# links/site_values.h of another host. keys: certificates for code signing and for servers in
-# PKCS#12 files, password "right". before: what a case's dist starts from, an earlier version's
-# zip, listed, and one this one replaces; dist, the releases', has manifests too.
+# src: this tree committed as 17.8.0.9; working: a clone at 17.9.0.0, not committed; elsewhere: a
+# clone a commit on; each with an untracked links/site_values.h. keys: PKCS#12 files, password
+# "right". before: a case's dist, an earlier zip listed and one this replaces; dist adds manifests.
 SETUP = r"""
 mkdir src keys scratch before && tar -C "$1" --exclude=./build --exclude=./dist --exclude=./.git \
   -c . | tar -C src -x
@@ -87,7 +81,6 @@ echo kept >manifests/1.0.0.0/scoop/kavo.json && echo earlier >manifests/17.8.0.9
 """
 
 
-# The release command README.md and docs/releasing.md show, as pasted.
 EXAMPLES = set(re.findall(r"^scripts/release\.py (-D.*)$", "".join(
     Path(ROOT, name).read_text(encoding="utf-8").replace("\\\n", " ")
     for name in ("README.md", "docs/releasing.md")), re.MULTILINE))
@@ -102,12 +95,10 @@ class ReleaseTest(unittest.TestCase):
         run("bash", "-ec", SETUP, "setup", ROOT, cwd=cls.tmp)
         cls.src, cls.working, cls.keys, cls.dist, cls.before, cls.scratch = (
             f"{cls.tmp}/{name}" for name in ("src", "working", "keys", "dist", "before", "scratch"))
-        # The caller's signing, publishing and other release variables play no part.
         cls.env = {name: value for name, value in os.environ.items()
                    if not name.startswith("KAVO_") and name != "SOURCE_DATE_EPOCH"}
         cls.env.update(TMPDIR=cls.scratch, KAVO_DIST=cls.dist)
-        # To check: from another toolchain and a commit not here, from a dirty tree, with a value
-        # no release takes.
+        # To check: from another toolchain and commit, a dirty tree, a value no release takes.
         info = "".join(f"{name}={'https://' * ('PAGE' in name)}a.example\n" for name in release.VALUES) + \
             f"commit={'f' * 40}\ng++-mingw-w64-x86-64-posix=0.1\n"
         for name, more in (("elsewhere", ""), ("dirty", "uncommitted=a source with\n"),
@@ -143,10 +134,9 @@ class ReleaseTest(unittest.TestCase):
 
     @classmethod
     def case(cls, message, env, args, change=":"):
-        """A release in a folder of its own, which holds dist (a copy of the one the releases start
-        from), src, keys and its build: its exit status, its output and status, the processes it
-        left and the paths it changed. Its terminal closes while it builds if change is "hang up".
-        """
+        """A release in a folder of its own (dist copied from before, src, keys): its exit status,
+        output, the processes it left and the paths it changed; its terminal closed mid-build if
+        change is "hang up"."""
         case = tempfile.mkdtemp(dir=cls.tmp)
         shutil.copytree(cls.before, f"{case}/dist")
         os.symlink(cls.keys, f"{case}/keys")
@@ -228,8 +218,8 @@ class ReleaseTest(unittest.TestCase):
         return {"KAVO_SIGN_PKCS12": f"keys/{pkcs12}", "KAVO_SIGN_PASSWORD_FILE": f"keys/{password}",
                 **env}
 
-    # What the output says, the environment, the arguments, and a command run first in the case's
-    # folder: dist (new/dist is made, and goes), src (a link to the commit's tree), keys.
+    # Each row: what the output says, the environment, the arguments, a command run first in the
+    # case's folder (new/dist: made, and gone again).
     PLACEHOLDERS = {"KAVO_ALLOW_PLACEHOLDERS": "1"}
     REFUSALS = [
         ("/release.py check kavo-VERSION-win64.zip", {}, ["check"]),  # the usage

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# wine-run opens Kavo's prefix, never WINEPREFIX, keeps the menu builder off whatever the caller's
-# DLL overrides, makes a prefix with none of them, stops at a KAVO_WINEPREFIX Kavo did not make and
-# on Ctrl+C while it makes one, leaving nothing. The Wine desktop helper ends only what it started.
-# Two builds of one folder take turns; the top-level scripts refuse arguments.
+# wine-run: Kavo's prefix, never WINEPREFIX; the menu builder off whatever the DLL overrides; no
+# prefix Kavo did not make; Ctrl+C while it makes one leaves nothing. Builds of one folder take turns.
 set -euo pipefail -m  # -m: background jobs in process groups of their own, where INT is not ignored
 cd "$(dirname "$0")/.."
 tmp=$(mktemp -d) pids=()
@@ -13,8 +11,7 @@ mkdir "$tmp/bin" && printf '#!/bin/sh\necho "$1 $WINEDLLOVERRIDES" >>"$0.seen"\n
 chmod +x "$tmp/bin/wine64" && WINEDLLOVERRIDES=windowscodecs= PATH=$tmp/bin:$PATH KAVO_WINEPREFIX=$tmp/fake scripts/wine-run kavo.exe
 [ "$(cat "$tmp/bin/wine64.seen")" = $'wineboot mscoree,mshtml,winemenubuilder.exe=\nkavo.exe mscoree,mshtml=;windowscodecs=;winemenubuilder.exe=' ]
 
-# Left alone: a user's prefix (its WINEPREFIX too), an empty folder, and a marked prefix reached
-# through a symlink, two ways.
+# Left alone: a user's prefix (its WINEPREFIX too), an empty folder, a marked prefix via a symlink, two ways.
 mkdir -p "$tmp/alone/user/drive_c/users/me" "$tmp/alone/empty" "$tmp/alone/marker-link" "$tmp/half"
 echo precious >"$tmp/alone/user/drive_c/users/me/precious.txt" && touch "$tmp/half/.kavo-ready"
 ln -s "$tmp/half/.kavo-ready" "$tmp/alone/marker-link/.kavo-ready" && ln -s "$tmp/half" "$tmp/alone/prefix-link"
@@ -41,8 +38,7 @@ build 2>"$tmp/two/first" & build 2>"$tmp/two/second"
 wait $!; [ ! -e "$tmp/two/stub/cmake.log" ]
 grep -q "^scripts/build: waiting for the build in progress in build/windows to finish" "$tmp/two/first" "$tmp/two/second"
 
-# A user's Kavo in the same prefix, with text typed in, outlives the Kavo that the Wine desktop
-# helper starts and ends (run.sh's without a display; bench.sh's programs go the same way).
+# A user's Kavo in the prefix, text typed in, outlives the one the Wine desktop helper starts and ends.
 exec 4< <(exec Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp 2>/dev/null) && pids+=($!)
 read -r -t 10 display <&4 && export DISPLAY=:$display
 scripts/wine-run "$KAVO_EXE" >/dev/null 2>&1 & pids+=($!)

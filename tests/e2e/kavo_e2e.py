@@ -1,6 +1,4 @@
-"""Drives the real kavo.exe under Xvfb and Wine: real input from xdotool, read back by the window
-driver, on a desktop of desktop/wine_desktop.py in the tests' own prefix (named by CMake, made by
-the tests); each test class waits for its Wine server to end once the programs it started have."""
+"""Drives the real kavo.exe on a wine_desktop.py desktop: input from xdotool, read back by the driver."""
 
 import contextlib
 import os
@@ -49,7 +47,6 @@ def windows_path(path):
 
 
 def wait_for(probe, expected, timeout=10.0):
-    """Polls probe() until it returns expected or the time is up; returns the last value."""
     deadline = time.monotonic() + timeout
     while (value := probe()) != expected and time.monotonic() < deadline:
         time.sleep(0.1)
@@ -131,9 +128,8 @@ class Kavo:  # one running kavo.exe on a Desktop
         self.desktop.xdotool("type", "--delay", 10, "--", text)
 
     def drop(self, text, at=None, *kind):
-        """An OLE drag of text (or, kind "file", a file) from the driver's process, dropped at a
-        point, the box's centre unless given: the effects the pointer showed and it ended with, as
-        "SHOWN,DONE", and the box's text then."""
+        """An OLE drag of text (or, kind "file", a file) dropped at a point, or the box's centre: the
+        effects the pointer showed and it ended with, as "SHOWN,DONE", and the box's text then."""
         self.desktop.xdotool("mousemove", *(at or centre(self.info()["controls"][BOX]["rect"])))
         info = self.desktop.driver("drag", *kind, text=text)
         return info["effect"], unhex(info["text"])

@@ -9,8 +9,7 @@
 
 class OfferedData final : public IDataObject {
   public:
-    // Text as Windows keeps it, UTF-16 with its null; for CF_HDROP, a file's path (a file's drag
-    // holds a DROPFILES, but only the format is looked at).
+    // UTF-16 text with its null; for CF_HDROP a path (not a DROPFILES: only the format is read).
     OfferedData(CLIPFORMAT format, const std::wstring& text)
         : format_(format),
           bytes_(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t)) {

@@ -1,6 +1,5 @@
-// Stands in for the browser as the handler of http addresses: appends its working folder and each
-// argument, space-separated, as one UTF-8 line to the file named by KAVO_RECORD. The folder is
-// written in its long form, whatever form it was given in.
+// The browser's stand-in as the http handler: appends its working folder (in its long form) and
+// each argument, space-separated, as one UTF-8 line to the file KAVO_RECORD names.
 
 #include <windows.h>
 

@@ -1,7 +1,4 @@
-"""The real kavo.exe: what the executable carries; the window's look and layout at any DPI, keys,
-moving and closing, the About box; text dropped from another program; "Вземи" and "Свали" with the
-box's text, undo, and the hand-off to the shell, here to a recorder registered as the handler of
-http addresses. Which address a command makes of which text is the unit tests'."""
+"""The real kavo.exe under Wine: what it carries, what its window shows and hands on (addresses: unit tests)."""
 
 import os
 import pathlib
@@ -84,19 +81,16 @@ class OneWindow(KavoTestCase):  # one kavo.exe for the checks that leave it open
         # Given once the window is active, and before any test moves it.
         cls.focus = wait_for(lambda: (cls.kavo.text(), int(cls.kavo.info("focus"))), ("", BOX))
 
-    def test_starts_centred_borderless_empty_and_focused(self):
-        info = self.kavo.started
-        window = assert_laid_out(self, info, 96)
+    def test_starts_borderless_empty_and_focused(self):
+        info = self.kavo.started  # laid out and centred: the DPI test's, from 144 DPI and a work area
         # A popup that clips its controls: no caption, sizing frame, border or dialog frame.
         self.assertEqual(int(info["style"]) & 0x82C40000, 0x82000000)
-        self.assertEqual(window, ((1024 - 249) // 2, (768 - 105) // 2, 249, 105))  # on the test's screen
         self.assertEqual(self.focus, ("", BOX))
         style = {cid: c["style"] for cid, c in info["controls"].items()}
         self.assertFalse(any(style[b] & 1 for b in (DOWNLOAD, GET, ABOUT)), "no default button")
         self.assertEqual(style[CLOSE] & 0x10100, 0x100, "SS_NOTIFY, no WS_TABSTOP")
         self.assertFalse(style[BOX_NAME] & 0x10000000, "the box's name is not shown")
-        # The "X" is drawn in the highlight-text colour (white here) straight on the red frame, and
-        # drawn so again when the label repaints alone (not over its last letter).
+        # The "X" in the highlight-text colour (white) straight on the red frame, again when it repaints alone.
         x_label = lambda pixel: [pixel(x, y) for x in range(232, 242) for y in range(15)]
         window = self.kavo.window()  # wherever another test left it
         pixel = self.desktop.screenshot(window, "kavo-96dpi.png")
@@ -104,8 +98,7 @@ class OneWindow(KavoTestCase):  # one kavo.exe for the checks that leave it open
         self.assertGreater(pixel(232, 0)[0] - pixel(232, 0)[1], 60, "no opaque label background")
         self.desktop.driver("redraw", CLOSE)
         self.assertEqual(x_label(self.desktop.screenshot(window, "kavo-x-redrawn.png")), x_label(pixel))
-        # Colours or high contrast changed: the look read again is the picture's (high contrast is
-        # off, all Wine has; nor can Wine show whether the window repainted, as both looks agree).
+        # Colours or high contrast changed: the look read again is the picture's (Wine has no high contrast).
         for message, wp in ((0x15, 0), (0x1A, 0x43)):  # WM_SYSCOLORCHANGE; WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST
             self.desktop.driver("send", message, wp)
             again = self.desktop.screenshot(window, "kavo-look.png")
@@ -171,8 +164,7 @@ class OneWindow(KavoTestCase):  # one kavo.exe for the checks that leave it open
         seen = lambda text: text if 0 < len(text) < 100_000 else len(text)
         self.kavo.drop("old")
         self.assertEqual(self.kavo.drop(r"C:\windows\win.ini", None, "file"), ("0,0", "old"))  # "no", refused
-        # Each row: a text dropped on the box or the picture, the buttons then clicked, the text they
-        # leave, and the one Ctrl+Z brings back. Neither command hangs on a long text.
+        # Each row: a text dropped on the box or the picture, buttons clicked, the text left, then after Ctrl+Z.
         for text, at, buttons, after, undone in ((page, None, (), page, "old"),
                                                  (page, (left + 120, top + 20), (GET,), media, page),
                                                  (long, None, (DOWNLOAD, GET), "", long)):
@@ -190,18 +182,17 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
         kavo = self.start()
         kavo.keys("alt+F4")
         self.assertEqual(kavo.process.wait(10), 0)
-        # WS_MINIMIZE, which leaves no client area; "Maximised": as it is, not spread over the screen
-        for show, *expected in (("/min", 0x20000000, (0, 0, 0, 0)), ("/max", 0, (0, 0, 249, 105))):
-            start = subprocess.Popen([WINE_RUN, "start", show, "/wait", "/unix", EXE], env=self.desktop.env, **QUIET)
-            try:
-                info = self.desktop.driver("wait")
-                self.desktop.driver("send", 0x112, 0xF060)  # SC_CLOSE, as the taskbar button's Close does
-                self.assertEqual(start.wait(10), 0)  # start.exe waits for Kavo
-            finally:
-                if start.poll() is None:  # Kavo is start's child: ended by its Windows process id
-                    self.desktop.wine("taskkill", "/f", "/pid", info["pid"])
-                    start.wait(10)
-            self.assertEqual([int(info["style"]) & 0x21000000, rect(info["client"])], expected, show)
+        start = subprocess.Popen([WINE_RUN, "start", "/min", "/wait", "/unix", EXE], env=self.desktop.env, **QUIET)
+        try:
+            info = self.desktop.driver("wait")
+            self.desktop.driver("send", 0x112, 0xF060)  # SC_CLOSE, as the taskbar button's Close does
+            self.assertEqual(start.wait(10), 0)  # start.exe waits for Kavo
+        finally:
+            if start.poll() is None:  # Kavo is start's child: ended by its Windows process id
+                self.desktop.wine("taskkill", "/f", "/pid", info["pid"])
+                start.wait(10)
+        # WS_MINIMIZE, which leaves no client area ("Maximised": test_a_maximise_leaves_it_where...)
+        self.assertEqual([int(info["style"]) & 0x20000000, rect(info["client"])], [0x20000000, (0, 0, 0, 0)])
 
     def test_about_box_is_owned_and_modal_and_x_ends_the_program(self):
         kavo = self.start()
@@ -231,8 +222,7 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
                                                                                    "LogPixels"))
         self.addCleanup(set_dpi, *(int(v, 16) for v in was))  # first: whatever fails, the value is put back
         set_dpi(144)
-        # A taskbar along the top too: Wine takes the work area (from y=100) from the window manager's
-        # property as its server starts; the display keeps it while a client holds it.
+        # A taskbar along the top: Wine's server reads the work area as it starts, kept while a client holds it.
         hold = subprocess.Popen(["xprop", "-root", "-spy", "_NET_WORKAREA"], env=self.desktop.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         root = lambda *args: subprocess.run(["xprop", "-root", *args], env=self.desktop.env, timeout=20, check=True)
@@ -247,10 +237,8 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
         self.assertEqual(window[:2], ((1024 - window[2]) // 2, 100 + (668 - window[3]) // 2))
         self.assertEqual(self.desktop.driver("minmax")["maxpos"], "{0},{1}".format(*window))
         heights = {}  # of the text on "Свали", inside the button's edges, and of the white "X"
-        # Minimized, it has no client area to lay out by: the size it is restored to changes, and
-        # restored, it has that size and the new picture. (Wine reads no other process's placement,
-        # so the restore shows it.) Wine's own DPI stays 144: a change while minimized is to that,
-        # lest the restore take the window back to it.
+        # Minimized, the size it is restored to changes, as the restore shows (Wine reads no other process's
+        # placement); Wine's own DPI stays 144, so a change while minimized is to 144, lest the restore undo it.
         for old, dpi, minimized in ((144, 96, 0), (96, 120, 0), (120, 144, 1), (144, 192, 0), (192, 96, 0)):
             if minimized:  # WM_SYSCOMMAND, SC_MINIMIZE, then SC_RESTORE
                 self.desktop.driver("send", 0x112, 0xF020)
@@ -279,19 +267,16 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
             for old, dpi in ((96, 192), (192, 96)):
                 self.desktop.wine(DRIVER, "dpi", old, dpi)
         self.assertLess(private() - before, 1024)
-        # Restored from the taskbar with no WM_DPICHANGED to Wine's own DPI: the restore's guard
-        # lays it out at the DPI the window has (144 here), not the last one delivered.
+        # Restored with no WM_DPICHANGED back to Wine's own DPI: laid out at the DPI it has (144), not the last.
         self.desktop.driver("send", 0x112, 0xF020)
         assert_laid_out(self, self.desktop.driver("send", 0x112, 0xF120), 144)
 
     def test_download_opens_the_media_address_from_the_programs_folder_as_it_is_or_one_it_can_start_in(self):
-        self.desktop.env["KAVO_RECORD"] = windows_path(record := pathlib.Path(tempfile.mkdtemp()) / "opened.txt")
-        self.addCleanup(shutil.rmtree, record.parent)
+        root = pathlib.Path(self.enterContext(tempfile.TemporaryDirectory()))
+        self.desktop.env["KAVO_RECORD"] = windows_path(record := root / "opened.txt")
         self.desktop.wine("reg", "add", r"HKLM\Software\Classes\http\shell\open\command", "/ve", "/d",
                           f'"{windows_path(RECORDER)}" "%1"', "/f")
         opened = lambda: record.exists() and record.read_text(encoding="utf-8").splitlines()
-        root = pathlib.Path(tempfile.mkdtemp())
-        self.addCleanup(shutil.rmtree, root)
         deep = root.joinpath(*(f"{i}-" + "x" * 64 for i in range(4)))  # "X:" and 4 x 67: 270 units
         edge = deep.parent / ("e" * 55)  # 259: the shortest a program cannot start in
         (root / "sub").mkdir()

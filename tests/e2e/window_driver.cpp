@@ -1,18 +1,6 @@
-// Reads Kavo's window back, with the Win32 calls that only work from inside the desktop session;
-// prints key=value lines, texts as hex UTF-16 code units.
-//   driver wait | info   the window (found by its class and its title, "Kavo"), its controls (with
-//                        the names screen readers give them), the focus, an owned message box
-//   driver dpi OLD NEW   delivers a change from OLD to NEW DPI as the system does
-//   driver focus | redraw ID   gives the window the focus, or repaints control ID alone; then
-//                        prints what info does
-//   driver send MSG WP   sends the window message MSG with wParam WP (WM_SYSCOMMAND's SC_CLOSE
-//                        as the taskbar button's Close, a setting's change); then prints info
-//   driver minmax        the maximized size and place the window gives (WM_GETMINMAXINFO) in
-//                        place of a default of the system's
-//   driver drag [file]   drags the text read from the standard input (UTF-8), or a file, by OLE
-//                        from this process, from where the pointer is, and drops it there;
-//                        prints the effect the pointer showed over the window and the one it
-//                        ended with (effect=SHOWN,DONE), then what info does
+// Reads Kavo's window back from inside the desktop session, where only these Win32 calls work, and
+// delivers what the system would (DPI changes, messages, an OLE drag); prints key=value lines,
+// texts as hex UTF-16 code units, so any text comes back exactly.
 
 #include <windows.h>
 #include <oleacc.h>
@@ -28,7 +16,6 @@
 
 namespace {
 
-// Texts go to the Python tests as hex UTF-16 code units, so any text comes back exactly.
 std::string Hex(const std::wstring& text) {
     std::string out;
     char unit[5];
@@ -53,7 +40,6 @@ void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*)) {
     std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
-// What a screen reader says a control is called, read through the system's own accessible object.
 std::wstring AccessibleName(HWND control) {
     IAccessible* accessible = nullptr;
     BSTR name = nullptr;
@@ -70,7 +56,6 @@ std::wstring AccessibleName(HWND control) {
     return text;
 }
 
-// Each child as "id class left,top,right,bottom style name text".
 void Children(const char* key, HWND parent) {
     for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         wchar_t name[64] = {};
@@ -101,7 +86,6 @@ void Info(HWND window) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     std::printf("pid=%lu\n", pid);
-    // A message box: a visible top-level window that the main window owns.
     HWND popup = nullptr;
     while ((popup = FindWindowExW(nullptr, popup, nullptr, nullptr)) != nullptr &&
            (GetWindow(popup, GW_OWNER) != window || !IsWindowVisible(popup))) {
@@ -112,10 +96,8 @@ void Info(HWND window) {
     Children("popup_control", popup);
 }
 
-// What the system does when the window reaches a monitor of another DPI: asks the window for its
-// size there (WM_GETDPISCALEDSIZE; if it does not answer, scales the old size), then sends
-// WM_DPICHANGED with a rectangle of that size. Both messages carry pointers, so their memory is
-// made in the window's own process.
+// As the system does: WM_GETDPISCALEDSIZE (unanswered, the old size scaled), then WM_DPICHANGED
+// with that size; both carry pointers, so their memory is made in the window's own process.
 int ChangeDpi(HWND window, int old, UINT dpi) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -139,8 +121,7 @@ int ChangeDpi(HWND window, int old, UINT dpi) {
     return 0;
 }
 
-// Kavo's visible window, skipping one whose process has been ended but whose window the system
-// has not yet taken down: the previous test's Kavo may linger for a moment.
+// Kavo's visible window, not one of an ended process's that lingers (the previous test's Kavo).
 HWND FindKavo() {
     for (HWND w = nullptr;
          (w = FindWindowExW(nullptr, w, L"KavoMainWindow", L"Kavo")) != nullptr;) {
@@ -154,8 +135,7 @@ HWND FindKavo() {
     return nullptr;
 }
 
-// Drops once OLE's drag loop, which asks every 50 ms or on input, has asked a few times: by then it
-// has found the window under the pointer and asked it for its effect.
+// Drops once OLE's drag loop (every 50 ms) has asked a few times: the target has given its effect.
 class DropSoon final : public IDropSource {
   public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -218,7 +198,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("maxsize=%ld,%ld\nmaxpos=%ld,%ld\n", limits.ptMaxSize.x, limits.ptMaxSize.y,
                     limits.ptMaxPosition.x, limits.ptMaxPosition.y);
         return 0;
-    } else if (command == L"drag") {
+    } else if (command == L"drag") {  // effect=SHOWN,DONE: over the window, and at the end
         Drag(argc == 3 && std::wstring(argv[2]) == L"file");
     } else if (command == L"redraw" && argc == 3) {
         RedrawWindow(GetDlgItem(window, _wtoi(argv[2])), nullptr, nullptr,

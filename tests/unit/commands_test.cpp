@@ -23,7 +23,6 @@ struct FakeHost final : CommandHost {
     explicit FakeHost(std::u16string_view t, std::string_view failing = {})
         : text(t), failAt(failing) {}
 
-    // Takes a step, or fails there; returns where the step's effect goes.
     template <class Log>
     Log& Step(const char* name, Log& log) {
         steps.emplace_back(name);
@@ -74,8 +73,7 @@ TEST(Commands, GetAndDownloadBuildTheirOwnSitesMediaAddressForEitherSite) {
     }
 }
 
-// Each row: a command, the step at which the host fails, the steps taken up to and including it.
-// No step follows the failure, and nothing escapes the command (noexcept: that would abort).
+// Each row: a command, the host's failing step, the steps taken; nothing escapes (noexcept aborts).
 TEST(Commands, EndSilentlyWhereTheHostFailsAndLeaveTheWindowAsItWas) {
     const struct {
         void (*command)(CommandHost&) noexcept;
@@ -97,8 +95,7 @@ TEST(Commands, EndSilentlyWhereTheHostFailsAndLeaveTheWindowAsItWas) {
     }
 }
 
-// Each row: the plain text and the link a drag offers; what the drop puts in the box, which is all
-// it does (a command run would show in the steps).
+// Each row: the plain text and the link a drag offers; what the drop puts in the box, all it does.
 TEST(Commands, DropTakesTheFirstLineOfTheTextOrElseOfTheLink) {
     const struct {
         std::optional<std::u16string> text, link;
@@ -120,8 +117,7 @@ TEST(Commands, DropTakesTheFirstLineOfTheTextOrElseOfTheLink) {
     }
 }
 
-// Two lines, the credit first; the title as built, one OK button (MB_OK | MB_ICONINFORMATION) and
-// the information icon. The end-to-end test reads the values themselves from the window.
+// The credit, then the home page; the title as built; MB_OK | MB_ICONINFORMATION.
 TEST(Commands, AboutBoxShowsTheCreditThenTheHomePage) {
     FakeHost host(kPage);
     ShowAbout(host);

@@ -13,11 +13,9 @@ long long Area(const ScreenRect& a, const ScreenRect& b) {
            std::max(0, std::min(a.bottom, b.bottom) - std::max(a.top, b.top));
 }
 
-// Kavo's window (249 x 105 at 96 DPI), gripped quarters/4 of its size in, dragged a pixel at a time
-// from a 1920 x 1080 screen at the first DPI onto a 2560 x 1440 one below or beside it at the
-// second, or back. Each move places it by the rule; the system gives it the DPI of the screen that
-// holds most of it; when that changes, the window takes its size there and the grip scales.
-// Returns the DPI changes, or -1 if a move left it on another screen than the pointer's.
+// Kavo's window (249 x 105 at 96 DPI), gripped quarters/4 in, dragged a pixel at a time from a
+// 1920 x 1080 screen at the first DPI onto a 2560 x 1440 one below or beside it at the second, or
+// back; it takes the DPI of the screen holding most of it. -1: it left the pointer's screen.
 int DpiChanges(bool down, bool back, std::pair<int, int> dpi, int quarters) {
     const ScreenRect screens[] = {
         {0, 0, 1920, 1080},
@@ -47,8 +45,7 @@ int DpiChanges(bool down, bool back, std::pair<int, int> dpi, int quarters) {
 }
 
 TEST(DragAcrossScreens, TheDpiChangesOncePerCrossingWhereverTheWindowIsGripped) {
-    // Gripped a quarter in, the window trails the pointer one way and leads it the other; three
-    // quarters in, the other way round. Across and down, each way, at 100, 150 and 200 %.
+    // Gripped a quarter or three quarters in, across and down, each way, at 100, 150 and 200 %.
     for (const bool down : {false, true}) {
         for (const bool back : {false, true}) {
             for (const auto& dpi :

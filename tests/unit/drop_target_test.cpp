@@ -17,9 +17,8 @@ struct Box final : CommandHost {
     void ShowMessage(std::u16string_view, std::u16string_view, unsigned) override {}
 };
 
-// Each row: what the drag offers (a format and its text) and the effects its source allows; the
-// effect the target answers on entering, moving and dropping alike, and what the box was given.
-// Which text of which format goes in is DropText's, tested natively.
+// Each row: the format and text offered, the effects allowed; the effect answered on entering,
+// moving and dropping alike, and what the box was given (which text goes in is DropText's).
 TEST(DropTarget, TakesTextOrALinkAsACopyAndRefusesAnythingElse) {
     const auto link = static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"UniformResourceLocatorW"));
     constexpr DWORD kAny = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;

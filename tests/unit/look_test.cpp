@@ -14,9 +14,8 @@ namespace {
 COLORREF WINAPI Grey(int index) { return static_cast<COLORREF>(index) * 0x010101; }
 auto Fields(const Look& l) { return std::tuple(l.picture, l.panel, l.edge, l.closeText); }
 
-// Contrast themes as Windows 10 and later keep them, dark and light: the button face, its text,
-// the highlight and its text, each the theme's own; an index no theme sets gives the face. The
-// highlight's text is as dark as the face in one, as light in the other.
+// Contrast themes as Windows 10 keeps them, dark and light: the face, its text, the highlight and
+// its text (as dark as the face in one, as light in the other); any other index gives the face.
 constexpr COLORREF kThemes[2][4] = {
     {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255), RGB(0, 0, 0)},
     {RGB(255, 255, 255), RGB(0, 0, 0), RGB(55, 0, 110), RGB(255, 255, 255)}};
