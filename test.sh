@@ -16,7 +16,6 @@ set -m
 { echo "== native: unit tests under sanitizers" && scripts/build native -- ctest --preset native &&
   echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz; } >"$log" 2>&1 &
 set +m
-renice -n 10 -g $! >/dev/null  # the Wine tests wait on each step: theirs go first
 # Only a job still running is ended: once reaped, its process group's id may be someone else's.
 trap 'for job in $(jobs -rp); do kill -TERM -- -"$job"; done; wait; rm -f "$log"' EXIT
 trap 'exit 130' INT
