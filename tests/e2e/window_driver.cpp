@@ -170,10 +170,25 @@ void Drag(bool file) {
     std::printf("effect=%lu,%lu\n", source.shown, effect);
 }
 
+// Stands in for the browser as the handler of http addresses: appends its working folder, in its
+// long form whatever form it was given in, and the address to the file KAVO_RECORD names.
+int Record(const wchar_t* address) {
+    wchar_t path[MAX_PATH] = {}, folder[MAX_PATH] = {}, full[1024] = {};
+    GetEnvironmentVariableW(L"KAVO_RECORD", path, MAX_PATH);
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    GetLongPathNameW(folder, full, 1024);
+    FILE* file = _wfopen(path, L"ab");
+    if (!file) return 2;
+    std::fprintf(file, "%s %s\n", Hex(full).c_str(), Hex(address).c_str());
+    std::fclose(file);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"record" && argc == 3) return Record(argv[2]);
     const DWORD start = GetTickCount();
     HWND window = nullptr;
     while (!(window = FindKavo())) {
