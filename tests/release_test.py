@@ -280,9 +280,8 @@ class Parts(unittest.TestCase):
         for fail in range(7):  # each of the 7 renames and folders made, one mock call count
             steps = iter([mock.DEFAULT] * fail + [PermissionError(13, "Permission denied", "x")]
                          + [mock.DEFAULT] * 9)
-            with self.subTest(fail=fail), mock.patch("os.mkdir", wraps=os.mkdir, side_effect=steps
-                                                     ), mock.patch("os.rename", wraps=os.rename,
-                                                                   side_effect=steps):
+            with self.subTest(fail=fail), mock.patch("os.mkdir", wraps=os.mkdir, side_effect=steps), \
+                    mock.patch("os.rename", wraps=os.rename, side_effect=steps):
                 with self.assertRaisesRegex(release.Refusal, "Permission denied: .*as it was$"):
                     release.move_into_place(f"{folder}/stage", moves)
                 self.assertEqual(snapshot(f"{folder}/dist"), before)

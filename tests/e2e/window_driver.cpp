@@ -1,6 +1,6 @@
-// Reads Kavo's window back from inside the desktop session, where only these Win32 calls work, and
-// delivers what the system would (DPI changes, messages, an OLE drag); prints key=value lines,
-// texts as hex UTF-16 code units, so any text comes back exactly.
+// Reads Kavo's window back from inside the desktop session, where only these Win32 calls work,
+// delivers what the system would (DPI changes, messages, an OLE drag), is the browser (record);
+// prints key=value lines, texts as hex UTF-16 code units, so any text comes back exactly.
 
 #include <windows.h>
 #include <oleacc.h>
@@ -10,6 +10,7 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "offered_data.h"
 #include "resource.h"
@@ -32,12 +33,6 @@ std::wstring TextOf(HWND hwnd) {
     text.resize(static_cast<std::size_t>(
         SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
-}
-
-void Print(const char* key, HWND hwnd, BOOL(WINAPI* get)(HWND, RECT*)) {
-    RECT r{};
-    get(hwnd, &r);
-    std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
 }
 
 std::wstring AccessibleName(HWND control) {
@@ -70,8 +65,12 @@ void Children(const char* key, HWND parent) {
 }
 
 void Info(HWND window) {
-    Print("window", window, GetWindowRect);
-    Print("client", window, GetClientRect);
+    for (const auto& [key, get] :
+         {std::pair{"window", &GetWindowRect}, {"client", &GetClientRect}}) {
+        RECT r{};
+        get(window, &r);
+        std::printf("%s=%ld,%ld,%ld,%ld\n", key, r.left, r.top, r.right, r.bottom);
+    }
     GUITHREADINFO thread{};
     thread.cbSize = sizeof(thread);
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread);
@@ -170,8 +169,7 @@ void Drag(bool file) {
     std::printf("effect=%lu,%lu\n", source.shown, effect);
 }
 
-// Stands in for the browser as the handler of http addresses: appends its working folder, in its
-// long form whatever form it was given in, and the address to the file KAVO_RECORD names.
+// As the handler of http addresses: appends its working folder (long form) and the address.
 int Record(const wchar_t* address) {
     wchar_t path[MAX_PATH] = {}, folder[MAX_PATH] = {}, full[1024] = {};
     GetEnvironmentVariableW(L"KAVO_RECORD", path, MAX_PATH);

@@ -13,9 +13,9 @@ long long Area(const ScreenRect& a, const ScreenRect& b) {
            std::max(0, std::min(a.bottom, b.bottom) - std::max(a.top, b.top));
 }
 
-// Kavo's window (249 x 105 at 96 DPI), gripped quarters/4 in, dragged a pixel at a time from a
-// 1920 x 1080 screen at the first DPI onto a 2560 x 1440 one below or beside it at the second, or
-// back; it takes the DPI of the screen holding most of it. -1: it left the pointer's screen.
+// Kavo (249 x 105 at 96 DPI), gripped quarters/4 in, dragged a pixel at a time from 1920 x 1080 at
+// the first DPI to 2560 x 1440 below or beside at the second, or back, taking the DPI of the screen
+// that holds most of it. Returns the DPI changes, or -1 if it left the pointer's screen.
 int DpiChanges(bool down, bool back, std::pair<int, int> dpi, int quarters) {
     const ScreenRect screens[] = {
         {0, 0, 1920, 1080},
