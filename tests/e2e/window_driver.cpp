@@ -177,7 +177,8 @@ int Record(const wchar_t* address) {
     GetLongPathNameW(folder, full, 1024);
     FILE* file = _wfopen(path, L"ab");
     if (!file) return 2;
-    std::fprintf(file, "%s %s\n", Hex(full).c_str(), Hex(address).c_str());
+    const std::string shortForm = wcscmp(folder, full) ? " " + Hex(L"(short)") : "";  // as given
+    std::fprintf(file, "%s %s%s\n", Hex(full).c_str(), Hex(address).c_str(), shortForm.c_str());
     std::fclose(file);
     return 0;
 }
