@@ -11,15 +11,15 @@ echo "== windows: kavo.exe, unit tests and end-to-end tests under Wine"
 scripts/build windows
 mkdir -p build
 log=$(mktemp build/native-and-fuzz.XXXXXX.log)
+# Only a job still running is ended: once reaped, its process group's id may be someone else's.
+trap 'for job in $(jobs -rp); do kill -TERM -- -"$job"; done; wait; rm -f "$log"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 # A job of its own (-m), so that it can be ended whole: it does not get the terminal's Ctrl+C.
 set -m
 { echo "== native: unit tests under sanitizers" && scripts/build native -- ctest --preset native &&
   echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz; } >"$log" 2>&1 &
 set +m
-# Only a job still running is ended: once reaped, its process group's id may be someone else's.
-trap 'for job in $(jobs -rp); do kill -TERM -- -"$job"; done; wait; rm -f "$log"' EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM HUP
 status=0
 scripts/build windows -- ctest --preset windows || status=$?
 wait %1 || status=$?
