@@ -407,7 +407,8 @@ class Starts(KavoTestCase):  # each test starts the kavo.exe it needs, or none w
         # A letter with no drive yet: Wine may map removable media; a killed run leaves its link.
         dosdevices = pathlib.Path(self.desktop.env["WINEPREFIX"], "dosdevices")
         letter = next(d for d in "EFGHIJKLMNOPQRSTUVWXY" if not os.path.lexists(dosdevices / f"{d.lower()}:"))
-        (drive := dosdevices / f"{letter.lower()}:").symlink_to(root)
+        drive = dosdevices / f"{letter.lower()}:"
+        drive.symlink_to(root)
         self.addCleanup(drive.unlink)
         # A name that is not ASCII; the root as "X:\", not "X:", which leads to \sub, the current one.
         folders = {dosdevices / "c:" / "Видео" / "Каво": r"C:\Видео\Каво"} | {
