@@ -7,6 +7,7 @@ ended by it, or goes with the display it is on.
     python3 desktop/wine_desktop.py screenshot EXE PNG   (run.sh without a display)
 starts EXE on a private display, saves its window to PNG and ends what it started."""
 
+import ctypes
 import os
 import pathlib
 import signal
@@ -56,8 +57,10 @@ class Desktop:
         self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=str(prefix), WINEPREFIX=str(prefix))
         self.programs = []
         read, write = os.pipe()
+        # Ended with this process, however it ends (a closed terminal too, which Xvfb takes as a reset).
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                                      "-nolisten", "tcp"], pass_fds=(write,), **QUIET)
+                                      "-nolisten", "tcp"], pass_fds=(write,), **QUIET,
+                                     preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM))  # PDEATHSIG
         os.close(write)
         with os.fdopen(read) as pipe:
             display = pipe.readline().strip()  # empty if Xvfb ended
