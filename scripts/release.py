@@ -65,10 +65,20 @@ class Refusal(Exception):
 
 
 def run(args, input=None, check=True, **options):
-    """Runs a program in a process group of its own; stopped meanwhile, ends that group."""
+    """Runs a program in a process group of its own; stopped meanwhile, ends that group. A stop
+    while it starts is held until the group is known (the program itself takes none held)."""
     stdin = subprocess.DEVNULL if input is None else subprocess.PIPE
-    with subprocess.Popen(args, stdin=stdin, process_group=0, text=True, **options) as process:
+    stops = {signal.SIGINT, signal.SIGTERM, signal.SIGHUP}
+    signal.pthread_sigmask(signal.SIG_BLOCK, stops)
+    try:
+        process = subprocess.Popen(args, stdin=stdin, process_group=0, text=True, **options,
+                                   preexec_fn=lambda: signal.pthread_sigmask(signal.SIG_UNBLOCK, stops))
+    except BaseException:
+        signal.pthread_sigmask(signal.SIG_UNBLOCK, stops)
+        raise
+    with process:
         try:
+            signal.pthread_sigmask(signal.SIG_UNBLOCK, stops)  # one held acts here, the group known
             out, _ = process.communicate(input)
         except BaseException:
             with contextlib.suppress(ProcessLookupError):
