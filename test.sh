@@ -18,7 +18,7 @@ trap 'exit 143' TERM HUP
 # A job of its own (-m), so that it can be ended whole: it does not get the terminal's Ctrl+C.
 set -m
 { echo "== native: unit tests under sanitizers" && scripts/build native -- ctest --preset native &&
-  echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz; } >"$log" 2>&1 &
+  echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz; } </dev/null >"$log" 2>&1 &
 set +m
 status=0
 scripts/build windows -- ctest --preset windows || status=$?
