@@ -78,8 +78,17 @@ void WindowCommandHost::ReplaceText(std::u16string_view text) {
 void WindowCommandHost::OpenAddress(std::string_view address) {
     const std::wstring file(address.begin(), address.end());  // ASCII: widening is exact
     const std::wstring folder = WorkingFolder(ProgramFolder());
-    ShellExecuteW(window_, L"OPEN", file.c_str(), nullptr,
-                  folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
+    // shell32 is loaded here, not with kavo.exe: it is a large library that the window does not
+    // need to start. From System32, as every library Kavo loads.
+    if (!shell_)
+        shell_.reset(LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!shell_) return;
+    const auto execute = reinterpret_cast<decltype(&ShellExecuteW)>(
+        reinterpret_cast<void*>(GetProcAddress(shell_.get(), "ShellExecuteW")));
+    if (execute) {
+        execute(window_, L"OPEN", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
+                SW_SHOWNORMAL);
+    }
 }
 
 void WindowCommandHost::ShowMessage(std::u16string_view text, std::u16string_view title,

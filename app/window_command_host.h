@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "commands.h"
+#include "win32_handles.h"
 
 namespace kavo {
 
@@ -22,6 +23,7 @@ class WindowCommandHost final : public CommandHost {
   private:
     HWND window_ = nullptr;
     HWND addressBox_ = nullptr;
+    UniqueModule shell_;  // shell32, loaded by the first download
 };
 
 }  // namespace kavo
