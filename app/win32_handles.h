@@ -16,9 +16,6 @@ struct GdiObjectDeleter {
 struct MemoryDcDeleter {
     void operator()(HDC h) const noexcept { DeleteDC(h); }
 };
-struct ModuleDeleter {
-    void operator()(HMODULE h) const noexcept { FreeLibrary(h); }
-};
 
 template <class H, class Deleter>
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<H>, Deleter>;
@@ -26,7 +23,6 @@ using UniqueFont = UniqueHandle<HFONT, GdiObjectDeleter>;
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
 using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectDeleter>;
 using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcDeleter>;
-using UniqueModule = UniqueHandle<HMODULE, ModuleDeleter>;
 
 // Keeps an object selected into a DC and puts the old one back.
 class SelectGuard {

@@ -79,12 +79,13 @@ void WindowCommandHost::OpenAddress(std::string_view address) {
     const std::wstring file(address.begin(), address.end());  // ASCII: widening is exact
     const std::wstring folder = WorkingFolder(ProgramFolder());
     // shell32 is loaded here, not with kavo.exe: it is a large library that the window does not
-    // need to start. From System32, as every library Kavo loads.
-    if (!shell_)
-        shell_.reset(LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    if (!shell_) return;
+    // need to start. From System32, as every library Kavo loads, and pinned, never unloaded: COM
+    // objects the shell made may use it until COM shuts down, after the window has gone.
+    HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!shell || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"shell32.dll", &shell))
+        return;
     const auto execute = reinterpret_cast<decltype(&ShellExecuteW)>(
-        reinterpret_cast<void*>(GetProcAddress(shell_.get(), "ShellExecuteW")));
+        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
     if (execute) {
         execute(window_, L"OPEN", file.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
                 SW_SHOWNORMAL);

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include "commands.h"
-#include "win32_handles.h"
 
 namespace kavo {
 
@@ -23,7 +22,6 @@ class WindowCommandHost final : public CommandHost {
   private:
     HWND window_ = nullptr;
     HWND addressBox_ = nullptr;
-    UniqueModule shell_;  // shell32, loaded by the first download
 };
 
 }  // namespace kavo

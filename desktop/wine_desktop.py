@@ -57,10 +57,15 @@ class Desktop:
         self.env = dict(os.environ, LC_ALL="C.UTF-8", KAVO_WINEPREFIX=str(prefix), WINEPREFIX=str(prefix))
         self.programs = []
         read, write = os.pipe()
-        # Ended with this process, however it ends (a closed terminal too, which Xvfb takes as a reset).
+        # Ended with the thread that makes it (PR_SET_PDEATHSIG), however that ends: a closed terminal
+        # too, which Xvfb takes as a reset. So a Desktop is made on a thread that outlives it.
+        libc, parent = ctypes.CDLL(None), os.getpid()
+        def end_with_parent():
+            libc.prctl(1, signal.SIGTERM)
+            if os.getppid() != parent:  # already gone
+                os._exit(1)
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24",
-                                      "-nolisten", "tcp"], pass_fds=(write,), **QUIET,
-                                     preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM))  # PDEATHSIG
+                                      "-nolisten", "tcp"], pass_fds=(write,), preexec_fn=end_with_parent, **QUIET)
         os.close(write)
         with os.fdopen(read) as pipe:
             display = pipe.readline().strip()  # empty if Xvfb ended
