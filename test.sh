@@ -9,8 +9,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 echo "== windows: kavo.exe, unit tests and end-to-end tests under Wine"
 scripts/build windows
-mkdir -p build
-log=$(mktemp build/native-and-fuzz.XXXXXX.log)
+log=$(mktemp build/native-and-fuzz.XXXXXX.log)  # build/: made by scripts/build
 # Only a job still running is ended: once reaped, its process group's id may be someone else's.
 trap 'for job in $(jobs -rp); do kill -TERM -- -"$job"; done; wait; rm -f "$log"' EXIT
 trap 'exit 130' INT
@@ -18,7 +17,8 @@ trap 'exit 143' TERM HUP
 # A job of its own (-m), so that it can be ended whole: it does not get the terminal's Ctrl+C.
 set -m
 { echo "== native: unit tests under sanitizers" && scripts/build native -- ctest --preset native &&
-  echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz; } </dev/null >"$log" 2>&1 &
+  echo "== fuzz: the pure code under libFuzzer, bounded" && scripts/build fuzz -- ctest --preset fuzz
+} </dev/null >"$log" 2>&1 &
 set +m
 status=0
 scripts/build windows -- ctest --preset windows || status=$?
