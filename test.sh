@@ -10,7 +10,8 @@ scripts/install-deps.sh
 echo "== windows: kavo.exe, unit tests and end-to-end tests under Wine"
 scripts/build windows
 log=$(mktemp build/native-and-fuzz.XXXXXX.log)  # build/: made by scripts/build
-# Only a job still running is ended: once reaped, its process group's id may be someone else's.
+# What goes at the end is this run's own: its job, only while still running (once reaped, its
+# process group's id may be someone else's), and the log file mktemp just made for it.
 trap 'for job in $(jobs -rp); do kill -TERM -- -"$job"; done; wait; rm -f "$log"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
